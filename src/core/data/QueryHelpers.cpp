@@ -1,0 +1,83 @@
+#include "QueryHelpers.h"
+
+#include "Database.h"
+#include "Schema.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+
+DatabaseError::DatabaseError(const QString &message, const QString &sql)
+    : std::runtime_error(message.toStdString()), m_message(message), m_sql(sql)
+{
+}
+
+namespace {
+
+[[noreturn]] void raise(const QSqlQuery &query, const QString &sql)
+{
+    const QSqlError error = query.lastError();
+    QString detail = error.databaseText().trimmed();
+    if (detail.isEmpty())
+        detail = error.text().trimmed();
+    throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(detail), sql);
+}
+
+QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
+{
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(forwardOnly);
+    if (!query.prepare(sql))
+        raise(query, sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        raise(query, sql);
+    return query;
+}
+
+QString checkedIdentifier(const QString &name)
+{
+    // Column and table names come from the program, never from a box; refuse
+    // anything that is not a plain code so a slip cannot become injection.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]+$"));
+    if (!plain.match(name).hasMatch())
+        throw DatabaseError(QStringLiteral("无效的列名或表名：%1").arg(name), QString());
+    return Schema::quoted(name);
+}
+
+} // namespace
+
+QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantList &values)
+{
+    return run(db, sql, values, true);
+}
+
+int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values)
+{
+    const QSqlQuery query = run(db, sql, values, true);
+    return query.numRowsAffected();
+}
+
+QVariant ScalarValue(const Database &db, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery query = run(db, sql, values, true);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+QSqlQuery OpenDistinctValues(const Database &db, const QString &column, const QString &table)
+{
+    const QString c = checkedIdentifier(column);
+    const QString collation = Schema::isTextColumn(column) ? db.dialect().binaryCollation() : QString();
+    const QString sql = QStringLiteral("select %1 from %2 group by %1 order by %1%3 NULLS FIRST")
+                            .arg(c, checkedIdentifier(table), collation);
+    return run(db, sql, {}, true);
+}
+
+QStringList DistinctValues(const Database &db, const QString &column, const QString &table)
+{
+    QSqlQuery query = OpenDistinctValues(db, column, table);
+    QStringList values;
+    while (query.next())
+        values << (query.isNull(0) ? QString() : query.value(0).toString());
+    return values;
+}

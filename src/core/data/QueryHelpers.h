@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <stdexcept>
+
+class Database;
+
+// A statement the database refused. what() is UTF-8; message() is the text
+// for the operator, sql() the statement for the log.
+class DatabaseError : public std::runtime_error
+{
+public:
+    DatabaseError(const QString &message, const QString &sql);
+    QString message() const { return m_message; }
+    QString sql() const { return m_sql; }
+
+private:
+    QString m_message;
+    QString m_sql;
+};
+
+// The statement helpers every window goes through. Typed values always travel
+// as bound parameters ("?"), never inside the SQL text.
+
+// Runs a SELECT and returns the query standing before its first row.
+QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantList &values = {});
+
+// Runs an INSERT, UPDATE or DELETE; returns the number of rows it changed.
+int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values = {});
+
+// The single value of the first row (an invalid QVariant when there is no row).
+QVariant ScalarValue(const Database &db, const QString &sql, const QVariantList &values = {});
+
+// "select c from t group by c order by c", nulls first as they always came:
+// the distinct values of one column, ascending.
+QSqlQuery OpenDistinctValues(const Database &db, const QString &column, const QString &table);
+
+// The same as text, a null as one empty entry, in the query's order.
+QStringList DistinctValues(const Database &db, const QString &column, const QString &table);

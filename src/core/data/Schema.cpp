@@ -1,0 +1,96 @@
+#include "Schema.h"
+
+#include "Dialect.h"
+
+namespace Schema {
+
+QStringList stockColumns()
+{
+    return {QStringLiteral("id"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+            QStringLiteral("d"),  QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g"),
+            QStringLiteral("z"),  QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+            QStringLiteral("4"),  QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"),
+            QStringLiteral("8"),  QStringLiteral("day1")};
+}
+
+QStringList saleLineColumns()
+{
+    QStringList columns{QStringLiteral("ID")};
+    for (char c = 'a'; c <= 'z'; ++c)
+        columns << QString(QLatin1Char(c));
+    columns << QStringLiteral("1") << QStringLiteral("2") << QStringLiteral("3") << QStringLiteral("4")
+            << QStringLiteral("a5") << QStringLiteral("6") << QStringLiteral("7") << QStringLiteral("8")
+            << QStringLiteral("9");
+    for (int i = 1; i <= 6; ++i)
+        columns << QStringLiteral("day%1").arg(i);
+    return columns;
+}
+
+const QList<Table> &tables()
+{
+    static const QList<Table> all{
+        {QStringLiteral("data"), stockColumns()},
+        {QStringLiteral("data1"), saleLineColumns()},
+        {QStringLiteral("userdb"), {QStringLiteral("username"), QStringLiteral("passwd")}},
+        {QStringLiteral("rz"),
+         {QStringLiteral("id"), QStringLiteral("username"), QStringLiteral("btime"), QStringLiteral("jtime")}},
+    };
+    return all;
+}
+
+QString quoted(const QString &column)
+{
+    return !column.isEmpty() && column.front().isDigit() ? u'"' + column + u'"' : column;
+}
+
+static bool isFloatColumn(const QString &column)
+{
+    return column == QLatin1String("a5") || (!column.isEmpty() && column.front().isDigit());
+}
+
+static bool isDateColumn(const QString &column)
+{
+    return column.startsWith(QLatin1String("day"));
+}
+
+bool isTextColumn(const QString &column)
+{
+    return !isFloatColumn(column) && !isDateColumn(column) &&
+           column.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0 && column != QLatin1String("btime") &&
+           column != QLatin1String("jtime");
+}
+
+static QString columnDefinitions(const QStringList &columns, const Dialect &dialect)
+{
+    QStringList defs;
+    for (const QString &column : columns) {
+        if (column.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            defs << column + u' ' + dialect.autoIncrementKey();
+        else if (isFloatColumn(column))
+            defs << quoted(column) + u' ' + dialect.floatType();
+        else if (isDateColumn(column))
+            defs << column + u' ' + dialect.dateType();
+        else
+            defs << column + u' ' + dialect.textType();
+    }
+    return defs.join(QStringLiteral(", "));
+}
+
+QStringList createStatements(const Dialect &dialect)
+{
+    const QString ts = dialect.timestampType();
+    return {
+        QStringLiteral("CREATE TABLE data (%1)").arg(columnDefinitions(stockColumns(), dialect)),
+        QStringLiteral("CREATE TABLE data1 (%1)").arg(columnDefinitions(saleLineColumns(), dialect)),
+        QStringLiteral("CREATE TABLE userdb (username %1, passwd %1)").arg(dialect.textType()),
+        QStringLiteral("CREATE TABLE rz (id %1, username %2, btime %3, jtime %3)")
+            .arg(dialect.autoIncrementKey(), dialect.textType(), ts),
+        QStringLiteral("CREATE INDEX data_day1 ON data (day1)"),
+        QStringLiteral("CREATE INDEX data_article ON data (a, b, c, d, day1)"),
+        QStringLiteral("CREATE INDEX data1_day1 ON data1 (day1)"),
+        QStringLiteral("CREATE INDEX data1_z ON data1 (z)"),
+        QStringLiteral("CREATE INDEX data1_g ON data1 (g)"),
+    };
+}
+
+} // namespace Schema
