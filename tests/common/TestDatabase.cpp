@@ -78,7 +78,8 @@ TestDatabase::~TestDatabase()
         DatabaseLocation server = m_location;
         server.database = DatabaseLocation::fromArgument(qEnvironmentVariable("LWJXC_TEST_PG_URL")).database;
         QString ignored;
-        adminExec(server, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgDatabase), &ignored);
+        adminExec(server, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgDatabase),
+                  &ignored);
     }
 }
 

@@ -12,7 +12,8 @@ class Database
 {
 public:
     // Opens at once; isOpen() and errorText() tell how it went.
-    explicit Database(const DatabaseLocation &location, const QString &connectionName = QStringLiteral("lwjxc"));
+    explicit Database(const DatabaseLocation &location,
+                      const QString &connectionName = QStringLiteral("lwjxc"));
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;

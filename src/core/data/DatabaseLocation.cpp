@@ -8,12 +8,14 @@ DatabaseLocation DatabaseLocation::fromArgument(const QString &argument)
 {
     DatabaseLocation location;
     location.explicitlyNamed = true;
-    if (argument.startsWith(QLatin1String("postgresql://")) || argument.startsWith(QLatin1String("postgres://"))) {
+    if (argument.startsWith(QLatin1String("postgresql://")) ||
+        argument.startsWith(QLatin1String("postgres://"))) {
         location.kind = Kind::PostgreSQL;
         const QUrl url(argument, QUrl::StrictMode);
         if (!url.isValid() || url.host().isEmpty()) {
-            location.errorText = QStringLiteral("数据库地址“%1”无法识别，应为 postgresql://用户:口令@主机:端口/数据库")
-                                     .arg(argument);
+            location.errorText =
+                QStringLiteral("数据库地址“%1”无法识别，应为 postgresql://用户:口令@主机:端口/数据库")
+                    .arg(argument);
             return location;
         }
         location.host = url.host();
@@ -29,7 +31,8 @@ DatabaseLocation DatabaseLocation::fromArgument(const QString &argument)
     return location;
 }
 
-DatabaseLocation DatabaseLocation::defaultLocation(const QString &programFolder, const QString &userDataFolder)
+DatabaseLocation DatabaseLocation::defaultLocation(const QString &programFolder,
+                                                   const QString &userDataFolder)
 {
     DatabaseLocation location;
     const QFileInfo portable(QDir(programFolder).filePath(QStringLiteral("data.mdb")));

@@ -7,7 +7,8 @@ QString Dialect::name() const
 
 QString Dialect::containsMatch(const QString &column) const
 {
-    return column + (isSQLite() ? QStringLiteral(" LIKE ? ESCAPE '\\'") : QStringLiteral(" ILIKE ? ESCAPE '\\'"));
+    return column +
+           (isSQLite() ? QStringLiteral(" LIKE ? ESCAPE '\\'") : QStringLiteral(" ILIKE ? ESCAPE '\\'"));
 }
 
 QString Dialect::escapeLike(const QString &text)

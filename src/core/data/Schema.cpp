@@ -6,10 +6,10 @@ namespace Schema {
 
 QStringList stockColumns()
 {
-    return {QStringLiteral("id"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-            QStringLiteral("d"),  QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g"),
-            QStringLiteral("z"),  QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-            QStringLiteral("4"),  QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"),
+    return {QStringLiteral("id"), QStringLiteral("a"),   QStringLiteral("b"), QStringLiteral("c"),
+            QStringLiteral("d"),  QStringLiteral("e"),   QStringLiteral("f"), QStringLiteral("g"),
+            QStringLiteral("z"),  QStringLiteral("1"),   QStringLiteral("2"), QStringLiteral("3"),
+            QStringLiteral("4"),  QStringLiteral("5"),   QStringLiteral("6"), QStringLiteral("7"),
             QStringLiteral("8"),  QStringLiteral("day1")};
 }
 
@@ -33,7 +33,8 @@ const QList<Table> &tables()
         {QStringLiteral("data1"), saleLineColumns()},
         {QStringLiteral("userdb"), {QStringLiteral("username"), QStringLiteral("passwd")}},
         {QStringLiteral("rz"),
-         {QStringLiteral("id"), QStringLiteral("username"), QStringLiteral("btime"), QStringLiteral("jtime")}},
+         {QStringLiteral("id"), QStringLiteral("username"), QStringLiteral("btime"),
+          QStringLiteral("jtime")}},
     };
     return all;
 }
@@ -56,8 +57,8 @@ static bool isDateColumn(const QString &column)
 bool isTextColumn(const QString &column)
 {
     return !isFloatColumn(column) && !isDateColumn(column) &&
-           column.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0 && column != QLatin1String("btime") &&
-           column != QLatin1String("jtime");
+           column.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0 &&
+           column != QLatin1String("btime") && column != QLatin1String("jtime");
 }
 
 static QString columnDefinitions(const QStringList &columns, const Dialect &dialect)

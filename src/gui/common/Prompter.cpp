@@ -93,8 +93,8 @@ bool Prompter::ask(QWidget *parent, const QString &text, const QString &caption)
         state().shown.append({Kind::Question, caption, text});
         return nextAnswer(Answer::No) == Answer::Yes;
     }
-    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 QString Prompter::saveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath,

@@ -28,7 +28,8 @@ public:
 
     // A destructive action asks first: OK and Cancel, Cancel the default.
     // True when the operator chose OK.
-    static bool confirm(QWidget *parent, const QString &text, const QString &caption = QStringLiteral("警告！"));
+    static bool confirm(QWidget *parent, const QString &text,
+                        const QString &caption = QStringLiteral("警告！"));
 
     // Yes / No, Yes the default. True for Yes.
     static bool ask(QWidget *parent, const QString &text, const QString &caption = QStringLiteral("提示"));

@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 #include "data/Database.h"
+#include "data/PasswordHash.h"
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 
@@ -59,7 +60,8 @@ void TestDatabaseSchema::newDatabaseHasSchemaAndAdministrator()
     QSqlQuery q = OpenStatement(t.db(), QStringLiteral("select username, passwd from userdb"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("超级管理员"));
-    QCOMPARE(q.value(1).toString(), Schema::kDefaultPassword);
+    QVERIFY(PasswordHash::isHashed(q.value(1).toString()) &&
+            PasswordHash::verify(Schema::kDefaultPassword, q.value(1).toString()));
     QCOMPARE(Schema::kDefaultPassword.size(), 3);
     QVERIFY(!q.next());
     for (const QString &table : {QStringLiteral("data"), QStringLiteral("data1"), QStringLiteral("rz")})
@@ -79,17 +81,17 @@ void TestDatabaseSchema::tablesHaveExactColumns_data()
           << QStringLiteral("day4") << QStringLiteral("day5") << QStringLiteral("day6");
     QTest::newRow("data1: ID, a..z, 1..4, a5, 6..9, day1..day6") << QStringLiteral("data1") << data1;
     QTest::newRow("data") << QStringLiteral("data")
-                          << QStringList{QStringLiteral("id"), QStringLiteral("a"),    QStringLiteral("b"),
-                                         QStringLiteral("c"),  QStringLiteral("d"),    QStringLiteral("e"),
-                                         QStringLiteral("f"),  QStringLiteral("g"),    QStringLiteral("z"),
-                                         QStringLiteral("1"),  QStringLiteral("2"),    QStringLiteral("3"),
-                                         QStringLiteral("4"),  QStringLiteral("5"),    QStringLiteral("6"),
-                                         QStringLiteral("7"),  QStringLiteral("8"),    QStringLiteral("day1")};
-    QTest::newRow("userdb: exactly two") << QStringLiteral("userdb")
-                                         << QStringList{QStringLiteral("username"), QStringLiteral("passwd")};
+                          << QStringList{QStringLiteral("id"), QStringLiteral("a"), QStringLiteral("b"),
+                                         QStringLiteral("c"),  QStringLiteral("d"), QStringLiteral("e"),
+                                         QStringLiteral("f"),  QStringLiteral("g"), QStringLiteral("z"),
+                                         QStringLiteral("1"),  QStringLiteral("2"), QStringLiteral("3"),
+                                         QStringLiteral("4"),  QStringLiteral("5"), QStringLiteral("6"),
+                                         QStringLiteral("7"),  QStringLiteral("8"), QStringLiteral("day1")};
+    QTest::newRow("userdb: exactly two")
+        << QStringLiteral("userdb") << QStringList{QStringLiteral("username"), QStringLiteral("passwd")};
     QTest::newRow("rz") << QStringLiteral("rz")
-                        << QStringList{QStringLiteral("id"), QStringLiteral("username"), QStringLiteral("btime"),
-                                       QStringLiteral("jtime")};
+                        << QStringList{QStringLiteral("id"), QStringLiteral("username"),
+                                       QStringLiteral("btime"), QStringLiteral("jtime")};
 }
 
 void TestDatabaseSchema::tablesHaveExactColumns()
@@ -126,9 +128,10 @@ void TestDatabaseSchema::secondOpeningKeepsData()
     QVERIFY2(second->isOpen(), qPrintable(second->errorText()));
     QVERIFY(!second->wasCreated());
     QCOMPARE(ScalarValue(*second, QStringLiteral("select count(*) from userdb")).toInt(), 1);
-    QCOMPARE(ScalarValue(*second, QStringLiteral("select \"7\" from data where a = ?"), {QStringLiteral("拉杆箱")})
-                 .toDouble(),
-             3.0);
+    QCOMPARE(
+        ScalarValue(*second, QStringLiteral("select \"7\" from data where a = ?"), {QStringLiteral("拉杆箱")})
+            .toDouble(),
+        3.0);
     second->close();
     QVERIFY(!second->isOpen());
     QVERIFY2(second->reopen(), qPrintable(second->errorText()));
@@ -141,14 +144,16 @@ void TestDatabaseSchema::typedTextIsStoredAndFoundAsTyped_data()
     QTest::addColumn<QStringList>("expected");
     // Stored names: see the test body.
     QTest::newRow("quote") << QStringLiteral("'") << QStringList{QStringLiteral("O'Neil 双肩包")};
-    QTest::newRow("percent matches itself") << QStringLiteral("50%") << QStringList{QStringLiteral("50% 折扣包")};
-    QTest::newRow("underscore matches itself") << QStringLiteral("a_b") << QStringList{QStringLiteral("a_b 腰包")};
+    QTest::newRow("percent matches itself")
+        << QStringLiteral("50%") << QStringList{QStringLiteral("50% 折扣包")};
+    QTest::newRow("underscore matches itself")
+        << QStringLiteral("a_b") << QStringList{QStringLiteral("a_b 腰包")};
     QTest::newRow("backslash") << QStringLiteral("\\") << QStringList{QStringLiteral("C:\\箱")};
     QTest::newRow("chinese substring") << QStringLiteral("拉杆") << QStringList{QStringLiteral("24寸拉杆箱")};
-    QTest::newRow("empty matches all") << QString()
-                                       << QStringList{QStringLiteral("24寸拉杆箱"), QStringLiteral("50% 折扣包"),
-                                                      QStringLiteral("C:\\箱"), QStringLiteral("O'Neil 双肩包"),
-                                                      QStringLiteral("a_b 腰包"), QStringLiteral("axb 腰包")};
+    QTest::newRow("empty matches all")
+        << QString() << QStringList{QStringLiteral("24寸拉杆箱"), QStringLiteral("50% 折扣包"),
+                                    QStringLiteral("C:\\箱"),     QStringLiteral("O'Neil 双肩包"),
+                                    QStringLiteral("a_b 腰包"),   QStringLiteral("axb 腰包")};
 }
 
 void TestDatabaseSchema::typedTextIsStoredAndFoundAsTyped()
@@ -157,8 +162,9 @@ void TestDatabaseSchema::typedTextIsStoredAndFoundAsTyped()
     QFETCH(QStringList, expected);
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
-    for (const QString &name : {QStringLiteral("O'Neil 双肩包"), QStringLiteral("50% 折扣包"), QStringLiteral("a_b 腰包"),
-                                QStringLiteral("axb 腰包"), QStringLiteral("24寸拉杆箱"), QStringLiteral("C:\\箱")})
+    for (const QString &name :
+         {QStringLiteral("O'Neil 双肩包"), QStringLiteral("50% 折扣包"), QStringLiteral("a_b 腰包"),
+          QStringLiteral("axb 腰包"), QStringLiteral("24寸拉杆箱"), QStringLiteral("C:\\箱")})
         ExecuteStatement(t.db(), QStringLiteral("insert into data (a) values (?)"), {name});
     const Dialect &d = t.db().dialect();
     QSqlQuery q = OpenStatement(t.db(),
@@ -199,9 +205,10 @@ void TestDatabaseSchema::datesRoundTripAndSplit()
     const Dialect &d = t.db().dialect();
     ExecuteStatement(t.db(), QStringLiteral("insert into data1 (a, day1) values (?, ?)"),
                      {QStringLiteral("x"), d.dateValue(date)});
-    QSqlQuery q = OpenStatement(t.db(), QStringLiteral("select day1, %1, %2, %3 from data1")
-                                            .arg(d.yearOf(QStringLiteral("day1")), d.monthOf(QStringLiteral("day1")),
-                                                 d.dayOf(QStringLiteral("day1"))));
+    QSqlQuery q =
+        OpenStatement(t.db(), QStringLiteral("select day1, %1, %2, %3 from data1")
+                                  .arg(d.yearOf(QStringLiteral("day1")), d.monthOf(QStringLiteral("day1")),
+                                       d.dayOf(QStringLiteral("day1"))));
     QVERIFY(q.next());
     QCOMPARE(Dialect::toDate(q.value(0)), date);
     QCOMPARE(q.value(1).toInt(), date.year());
@@ -222,8 +229,8 @@ void TestDatabaseSchema::insertReturnsItsOwnKey()
 {
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
-    const QString sql =
-        QStringLiteral("insert into rz (username, btime) values (?, ?)") + Dialect::returningKey(QStringLiteral("id"));
+    const QString sql = QStringLiteral("insert into rz (username, btime) values (?, ?)") +
+                        Dialect::returningKey(QStringLiteral("id"));
     const qint64 first = ScalarValue(t.db(), sql, {QStringLiteral("a"), QVariant()}).toLongLong();
     const qint64 second = ScalarValue(t.db(), sql, {QStringLiteral("b"), QVariant()}).toLongLong();
     QVERIFY(first > 0);
@@ -256,7 +263,8 @@ void TestDatabaseSchema::secondCounterWaitsForTheFirstWrite()
     // conditional relative update lets exactly one of them have it.
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
-    ExecuteStatement(t.db(), QStringLiteral("insert into data (a, \"7\") values (?, ?)"), {QStringLiteral("x"), 1.0});
+    ExecuteStatement(t.db(), QStringLiteral("insert into data (a, \"7\") values (?, ?)"),
+                     {QStringLiteral("x"), 1.0});
     const qint64 id = ScalarValue(t.db(), QStringLiteral("select id from data")).toLongLong();
     auto other = t.openSecondConnection(QStringLiteral("other"));
     QVERIFY(other->isOpen());
@@ -291,7 +299,8 @@ void TestDatabaseSchema::unusableFileIsRefusedUntouched_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("expectedWords");
     QTest::newRow("garbage") << QStringLiteral("garbage") << QStringLiteral("已损坏");
-    QTest::newRow("foreign sqlite database") << QStringLiteral("foreign") << QStringLiteral("不是本软件的数据库");
+    QTest::newRow("foreign sqlite database")
+        << QStringLiteral("foreign") << QStringLiteral("不是本软件的数据库");
     QTest::newRow("table missing") << QStringLiteral("no-rz") << QStringLiteral("缺少数据表“rz”");
     QTest::newRow("column missing") << QStringLiteral("no-day6") << QStringLiteral("缺少列“day6”");
 }

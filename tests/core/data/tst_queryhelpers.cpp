@@ -27,10 +27,12 @@ void TestQueryHelpers::distinctValues_data()
     QTest::newRow("empty table") << QStringLiteral("d") << QVariantList{} << QStringList{};
     QTest::newRow("duplicates once, ascending")
         << QStringLiteral("d")
-        << QVariantList{QStringLiteral("钱包"), QStringLiteral("拉杆箱"), QStringLiteral("钱包"), QStringLiteral("背包")}
+        << QVariantList{QStringLiteral("钱包"), QStringLiteral("拉杆箱"), QStringLiteral("钱包"),
+                        QStringLiteral("背包")}
         << QStringList{QStringLiteral("拉杆箱"), QStringLiteral("背包"), QStringLiteral("钱包")};
     QTest::newRow("null is one empty entry, first")
-        << QStringLiteral("g") << QVariantList{QStringLiteral("B"), QVariant(), QStringLiteral("A"), QVariant()}
+        << QStringLiteral("g")
+        << QVariantList{QStringLiteral("B"), QVariant(), QStringLiteral("A"), QVariant()}
         << QStringList{QString(), QStringLiteral("A"), QStringLiteral("B")};
     QTest::newRow("quotes and wildcards as typed")
         << QStringLiteral("a") << QVariantList{QStringLiteral("O'Neil"), QStringLiteral("50%_x")}
@@ -87,9 +89,13 @@ void TestQueryHelpers::executeCountsChangedRows()
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
     for (int i = 0; i < 3; ++i)
-        ExecuteStatement(t.db(), QStringLiteral("insert into data (a, \"7\") values (?, ?)"), {QStringLiteral("x"), i});
-    QCOMPARE(ExecuteStatement(t.db(), QStringLiteral("update data set \"7\" = \"7\" + 1 where \"7\" >= ?"), {1}), 2);
-    QCOMPARE(ExecuteStatement(t.db(), QStringLiteral("delete from data where a = ?"), {QStringLiteral("y")}), 0);
+        ExecuteStatement(t.db(), QStringLiteral("insert into data (a, \"7\") values (?, ?)"),
+                         {QStringLiteral("x"), i});
+    QCOMPARE(
+        ExecuteStatement(t.db(), QStringLiteral("update data set \"7\" = \"7\" + 1 where \"7\" >= ?"), {1}),
+        2);
+    QCOMPARE(ExecuteStatement(t.db(), QStringLiteral("delete from data where a = ?"), {QStringLiteral("y")}),
+             0);
 }
 
 void TestQueryHelpers::scalarOfNoRowIsInvalid()

@@ -100,7 +100,8 @@ void TestFieldHelpers::fillReplacesListAndLeavesTextEmpty()
 {
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
-    for (const QVariant &v : {QVariant(QStringLiteral("背包")), QVariant(), QVariant(QStringLiteral("拉杆箱"))})
+    for (const QVariant &v :
+         {QVariant(QStringLiteral("背包")), QVariant(), QVariant(QStringLiteral("拉杆箱"))})
         ExecuteStatement(t.db(), QStringLiteral("insert into data (d) values (?)"), {v});
     QComboBox box;
     box.setEditable(true);
