@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+class Database;
+
+// The statement behind a list: what to select, from where, under which
+// conditions. The model adds the ordering and the paging itself.
+struct SqlListQuery
+{
+    // Result columns in order, as named in the table ("a", "7", "day1") or,
+    // with an expression, the name the expression is given ("进货数量").
+    QStringList fields;
+    // Optional SQL per field ("sum(\"2\")"); an empty entry or a short list
+    // means the field is a plain column.
+    QStringList expressions;
+    QString from;        // "data"
+    QString condition;   // without "where"; "?" for every value
+    QVariantList values; // bound to the "?" of condition, in order
+    QString groupBy;     // "a, b, c, d" or empty
+    // Columns that make the order total, so that paging neither repeats nor
+    // skips rows among equal sort values ("id"; the group columns of a report).
+    QStringList keyFields;
+    // The order before any title is clicked; empty = by the keys only.
+    QString defaultOrderField;
+    bool defaultDescending = false;
+    // Fields shown as dates (QDate on both engines); empty = every field
+    // named "day..." by the shop tables' convention.
+    QStringList dateFields;
+};
+
+class SqlListModel;
+
+// Read access to one row of a list by field name, handed to row-colour rules
+// and to windows acting on "the current row".
+class RowAccessor
+{
+public:
+    RowAccessor(const SqlListModel *model, int row) : m_model(model), m_row(row) {}
+    int row() const { return m_row; }
+    bool isValid() const;
+    QVariant value(const QString &field) const;
+
+private:
+    const SqlListModel *m_model;
+    int m_row;
+};
+
+// A read-only list over one SELECT that fetches its rows lazily, page by page
+// (LIMIT/OFFSET on both engines, so PostgreSQL never sends the whole result
+// at once), knows the row count and the footer sums from one aggregate
+// statement over the same conditions, and re-sorts by running the statement
+// again with another ORDER BY.
+class SqlListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit SqlListModel(const Database &database, QObject *parent = nullptr);
+
+    // Runs the query: one aggregate (count and sums) and the first page.
+    // Drops any sort; the list starts on its default order.
+    void setQuery(const SqlListQuery &query);
+    const SqlListQuery &query() const { return m_query; }
+    // Runs the current query again, keeping the sort (after a sale or an edit).
+    void refresh();
+    // Empties the list and forgets the query (the database is going away).
+    void clear();
+    bool isActive() const { return m_active; }
+
+    // Fields whose sums the footer shows; the aggregate sums exactly these.
+    void setSumFields(const QStringList &fields);
+    QStringList sumFields() const { return m_sumFields; }
+
+    // Re-runs the statement ordered by field; equal values keep the order of
+    // the key fields. Nulls come first ascending and last descending.
+    void sortBy(const QString &field, bool ascending);
+    QString sortField() const { return m_sortField; }
+    bool sortAscending() const { return m_sortAscending; }
+
+    // Rows in the whole result (the aggregate's count), not only those fetched.
+    int totalCount() const { return m_totalCount; }
+    // The footer sum of a summed field; null when there is no non-null value.
+    QVariant sum(const QString &field) const;
+
+    int fieldIndex(const QString &field) const;
+    QString fieldName(int column) const;
+    QVariant value(int row, const QString &field) const;
+    QVariant value(int row, int column) const;
+    RowAccessor rowAt(int row) const { return RowAccessor(this, row); }
+
+    // Rows per page of the first fetch; later fetches double, so reaching
+    // the end of a long list takes few statements.
+    void setPageSize(int rows) { m_pageSize = rows > 0 ? rows : 1; }
+    int pageSize() const { return m_pageSize; }
+    // Statements run since the model was made (counting is for benchmarks
+    // and tests: the first screen and the footers must take two).
+    int statementCount() const { return m_statements; }
+    // Loads every remaining row (export and printing need all of them).
+    void fetchAll();
+
+    QString errorText() const { return m_error; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex &parent = QModelIndex()) const override;
+    void fetchMore(const QModelIndex &parent = QModelIndex()) override;
+
+    // A field as an SQL identifier: plain codes stay bare ("a", "id"), all
+    // others ("7", "进货数量") are double-quoted.
+    static QString identifier(const QString &field);
+
+signals:
+    // A statement failed; the list is empty until the next successful run.
+    void queryFailed(const QString &message);
+    // Count and sums changed.
+    void totalsChanged();
+
+private:
+    void run();
+    bool runAggregate();
+    bool readPage(int limit, QList<QVariantList> &page);
+    QString baseStatement() const;
+    QString orderClause() const;
+    QString orderTerm(const QString &field, bool ascending) const;
+    bool isTextField(const QString &field) const;
+
+    const Database &m_database;
+    SqlListQuery m_query;
+    QHash<QString, int> m_fieldIndex; // lower-case name -> column
+    QList<bool> m_isDate;
+    QStringList m_sumFields;
+    QList<QVariantList> m_rows;
+    QSqlRecord m_record;
+    QHash<QString, QVariant> m_sums;
+    QString m_sortField;
+    bool m_sortAscending = true;
+    int m_totalCount = 0;
+    int m_pageSize = 256;
+    int m_statements = 0;
+    bool m_active = false;
+    bool m_exhausted = true;
+    QString m_error;
+};

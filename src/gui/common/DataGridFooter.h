@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+class DataGrid;
+
+// The totals row under a data grid, its cells lined up with the columns.
+class DataGridFooter : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DataGridFooter(DataGrid *grid);
+
+    void setBackground(const QColor &colour);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    DataGrid *m_grid;
+    QColor m_background{255, 194, 134};
+};
