@@ -1,10 +1,35 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
-#include "shell/StartupWindow.h"
+#include "data/SettingsStore.h"
+#include "shell/TMainForm.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QStandardPaths>
+
+namespace {
+
+// Chinese text needs a font that has the glyphs; Linux desktops without a
+// configured CJK default fall back to the first of these that is installed.
+void useFontWithChineseGlyphs()
+{
+    const QStringList candidates = {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
+                                    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
+                                    QStringLiteral("SimSun")};
+    const QStringList installed = QFontDatabase::families();
+    QFont font = QApplication::font();
+    QStringList families{font.family()};
+    for (const QString &candidate : candidates) {
+        if (installed.contains(candidate))
+            families.append(candidate);
+    }
+    font.setFamilies(families);
+    QApplication::setFont(font);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +37,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("jxc"));
     QApplication::setApplicationDisplayName(QStringLiteral("岚蔚箱包销售管理软件"));
+    useFontWithChineseGlyphs();
 
     const DatabaseLocation location = DatabaseLocation::resolve(
         QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),
@@ -22,7 +48,8 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    StartupWindow window(database);
-    window.show();
+    SettingsStore settings;
+    TMainForm mainForm(database, settings);
+    mainForm.show();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "PasswordHash.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -83,7 +84,8 @@ QString Database::sqliteReason(const QSqlError &error) const
     case kSqliteLocked:
         return QStringLiteral("数据库文件“%1”正被其他程序锁定，请稍后再试。（%2）").arg(file, detail);
     case kSqliteReadOnly:
-        return QStringLiteral("数据库文件“%1”是只读的，无法保存数据。请检查文件和所在文件夹的写入权限。（%2）")
+        return QStringLiteral(
+                   "数据库文件“%1”是只读的，无法保存数据。请检查文件和所在文件夹的写入权限。（%2）")
             .arg(file, detail);
     case kSqliteCorrupt:
     case kSqliteNotADb:
@@ -105,7 +107,8 @@ bool Database::openSQLite()
         if (m_location.explicitlyNamed)
             return fail(QStringLiteral("数据库文件“%1”不存在。").arg(file));
         if (!QDir().mkpath(info.absolutePath()))
-            return fail(QStringLiteral("无法创建数据库文件夹“%1”。").arg(QDir::toNativeSeparators(info.absolutePath())));
+            return fail(QStringLiteral("无法创建数据库文件夹“%1”。")
+                            .arg(QDir::toNativeSeparators(info.absolutePath())));
     } else if (!info.isReadable()) {
         return fail(QStringLiteral("数据库文件“%1”无法读取，请检查文件权限。").arg(file));
     }
@@ -134,7 +137,8 @@ bool Database::openPostgreSQL()
     m_db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc"));
     if (!m_db.open()) {
         const QSqlError error = m_db.lastError();
-        const QString detail = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+        const QString detail =
+            (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
         return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）").arg(m_location.displayName(), detail));
     }
     QSqlQuery settings(m_db);
@@ -174,7 +178,8 @@ bool Database::checkOrCreateSchema()
 
     for (const Schema::Table &table : Schema::tables()) {
         if (!present.contains(table.name))
-            return fail(QStringLiteral("数据库“%1”缺少数据表“%2”，无法使用。").arg(m_location.displayName(), table.name));
+            return fail(QStringLiteral("数据库“%1”缺少数据表“%2”，无法使用。")
+                            .arg(m_location.displayName(), table.name));
         const QSqlRecord record = m_db.record(table.name);
         for (const QString &column : table.columns) {
             if (record.indexOf(column) < 0)
@@ -206,8 +211,11 @@ bool Database::createSchema()
     }
     WriteTransaction tx(*this);
     if (!tx.isActive())
-        return fail(m_dialect.isSQLite() ? QStringLiteral("无法写入数据库文件“%1”。（%2）").arg(m_location.displayName(), tx.errorText())
-                                         : QStringLiteral("无法写入数据库“%1”。（%2）").arg(m_location.displayName(), tx.errorText()));
+        return fail(
+            m_dialect.isSQLite()
+                ? QStringLiteral("无法写入数据库文件“%1”。（%2）")
+                      .arg(m_location.displayName(), tx.errorText())
+                : QStringLiteral("无法写入数据库“%1”。（%2）").arg(m_location.displayName(), tx.errorText()));
     QSqlQuery q(m_db);
     if (m_dialect.isPostgreSQL()) {
         // Two counters starting on an empty server at once: the second waits
@@ -218,15 +226,18 @@ bool Database::createSchema()
     }
     for (const QString &statement : Schema::createStatements(m_dialect)) {
         if (!q.exec(statement))
-            return fail(QStringLiteral("无法在“%1”中建立数据表。（%2）").arg(m_location.displayName(), q.lastError().text()));
+            return fail(QStringLiteral("无法在“%1”中建立数据表。（%2）")
+                            .arg(m_location.displayName(), q.lastError().text()));
     }
     q.prepare(QStringLiteral("INSERT INTO userdb (username, passwd) VALUES (?, ?)"));
     q.addBindValue(Schema::kAdministrator);
-    q.addBindValue(Schema::kDefaultPassword);
+    q.addBindValue(PasswordHash::hash(Schema::kDefaultPassword));
     if (!q.exec())
-        return fail(QStringLiteral("无法在“%1”中建立管理员账号。（%2）").arg(m_location.displayName(), q.lastError().text()));
+        return fail(QStringLiteral("无法在“%1”中建立管理员账号。（%2）")
+                        .arg(m_location.displayName(), q.lastError().text()));
     if (!tx.commit())
-        return fail(QStringLiteral("无法保存新数据库“%1”。（%2）").arg(m_location.displayName(), tx.errorText()));
+        return fail(
+            QStringLiteral("无法保存新数据库“%1”。（%2）").arg(m_location.displayName(), tx.errorText()));
     m_created = true;
     return true;
 }

@@ -1,0 +1,9 @@
+#include "Session.h"
+
+AccessDenied::AccessDenied() : DatabaseError(text(), QString()) {}
+
+void RequireAdministrator(const Session &session)
+{
+    if (!session.isAdministrator())
+        throw AccessDenied();
+}

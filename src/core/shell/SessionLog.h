@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+class Database;
+class QString;
+
+// The log of who signed in when: one rz row per session, opened at login and
+// closed when the main window closes.
+class SessionLog
+{
+public:
+    explicit SessionLog(const Database &db);
+
+    // Inserts the row with btime = now and returns the id of exactly that
+    // row, even when another counter signs in at the same moment.
+    // Throws DatabaseError.
+    qint64 open(const QString &username);
+
+    // Writes jtime = now into the row of that id; false when there is no such
+    // row (an id of 0 means no session was opened). Throws DatabaseError.
+    bool close(qint64 id);
+
+private:
+    const Database &m_db;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// The maker's web address, shown in the status bar and opened by "官方网站".
+// One place, so a re-branded build changes it once.
+namespace MakerInfo {
+
+inline QString webAddress()
+{
+    return QStringLiteral("www.lanwei-xiangbao.cn");
+}
+
+inline QUrl websiteUrl()
+{
+    return QUrl(QStringLiteral("https://") + webAddress());
+}
+
+// The customer-service line of the "技术支持" menu.
+inline QString serviceContact()
+{
+    return QStringLiteral("客服与技术支持：") + webAddress();
+}
+
+} // namespace MakerInfo

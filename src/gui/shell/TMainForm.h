@@ -1,0 +1,234 @@
+#pragma once
+
+#include "shell/Session.h"
+
+#include <QFrame>
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class Database;
+class FloatingPanel;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class SettingsStore;
+class SuccessNotice;
+class Tchangepassfm;
+class Tuserglfm;
+
+// The main window: the stock list with its floating stock-in, sale and ticket
+// panels, the tool bar and menus that lead to every function, and the state
+// the other windows share (session, order counter, the stock list's base
+// query).
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // What the sign-in produced. On acceptance the session row is open.
+    struct LoginOutcome
+    {
+        bool accepted = false;
+        Session session;
+        // The stored zero-stock choice: true hides rows without stock, false
+        // lists every row, nullopt leaves the list as it is.
+        std::optional<bool> hideZeroStock;
+    };
+    // Runs the sign-in. The program's own runs the login window modally;
+    // tests put in their own.
+    using LoginRunner = std::function<LoginOutcome(TMainForm &)>;
+
+    TMainForm(Database &db, SettingsStore &settings, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    static QString caption();
+    // Dates are shown and typed in this form everywhere in the program.
+    static QString dateFormat() { return QStringLiteral("yyyy-MM-dd"); }
+    // The stock list is the window's outer height less this.
+    static constexpr int BottomAreaHeight = 196;
+    // How often empty date boxes are refilled.
+    static constexpr int DateGuardMilliseconds = 500;
+
+    void setLoginRunner(LoginRunner runner);
+
+    // The number (rz.id) of the open session; 0 until a sign-in succeeds.
+    qint64 tag() const { return m_session.id; }
+    const Session &session() const { return m_session; }
+    bool isRestricted() const { return m_restricted; }
+
+    // Shows the text in the notice at the top left for two seconds; saves on
+    // the main window confirm themselves this way instead of a message box.
+    void ShowSuccessNotice(const QString &text);
+    SuccessNotice *successNotice() const { return m_successNotice; }
+
+    // Date boxes (masked "yyyy-MM-dd") that must never stay empty: the date
+    // guard puts today back into a registered box that shows the empty mask.
+    void registerDateBox(QLineEdit *box);
+    // The sale date box: registered as above, stored as "riqi" on close and
+    // made read-only in the restricted mode.
+    void registerSaleDateBox(QLineEdit *box);
+    // The sale date as the close stores it: the sale date box, or today while
+    // there is no such box.
+    QString saleDateText() const;
+
+    // Hides what an operator other than the administrator may not reach.
+    // Windows built later add their own parts through restrictedModeApplied.
+    void applyRestrictedMode();
+
+    // The stock list's base query and base condition ("全部记录" runs the
+    // query; "查询" appends its conditions to the condition).
+    QString baseQuery() const { return m_baseQuery; }
+    QString baseCondition() const { return m_baseCondition; }
+    // "全部记录": reloads the stock list. The list connects to
+    // allRecordsRequested; until it exists there is nothing to reload.
+    void showAllRecords();
+    // "读取列宽": restores the list's column layout (connected the same way).
+    void restoreColumnLayout();
+
+    // The order counter of the sale panel and the sale date of the last run.
+    qint64 orderCounter() const { return m_orderCounter; }
+    void setOrderCounter(qint64 counter) { m_orderCounter = counter; }
+    QString lastSaleDate() const { return m_lastSaleDate; }
+    QString company() const { return m_company; }
+    QString address() const { return m_address; }
+
+    // The stored hiding of a sales-detail column, read at the first show for
+    // the sales-detail window: nullopt when the flag held neither "yes" nor
+    // "no". For "xiaoshouyin6" the answer is "is hidden" as well.
+    std::optional<bool> storedSalesColumnHidden(const QString &flag) const;
+
+    QWidget *stockListArea() const { return m_stockListArea; }
+    QMenu *stockListMenu() const { return m_stockListMenu; }
+    QGroupBox *quickQueryGroup() const { return m_quickQueryGroup; }
+    QLineEdit *alarmQuantityBox() const { return m_alarmBox; }
+    QCheckBox *zeroStockBox() const { return m_zeroStockBox; }
+    FloatingPanel *stockEntryPanel() const { return m_stockEntryPanel; }
+    FloatingPanel *salePanel() const { return m_salePanel; }
+    FloatingPanel *ticketPanel() const { return m_ticketPanel; }
+
+signals:
+    void allRecordsRequested();
+    void columnLayoutRestoreRequested();
+    // The restricted mode was switched on; windows and lists hide their parts.
+    void restrictedModeApplied();
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildActions();
+    void buildToolBar(QWidget *parent);
+    void buildStatusBar();
+    QWidget *buildBottomArea(QWidget *parent);
+    void buildPanels(QWidget *parent);
+    QAction *makeAction(const char *objectName, const QString &text, bool enabled = false);
+    void updateDropDownButtons();
+
+    void applyStoredPreferences();
+    void applyColumnFlags();
+    void layoutStockList();
+    void checkDateBoxes();
+    void requestLogin();
+    void runLoginIfNeeded();
+    void afterLogin(const LoginOutcome &outcome);
+    void setZeroStockHidden(bool hide);
+    void chooseSkin(int index);
+    void storeAlarmQuantity();
+    void openUserAdministration();
+    void openPasswordChange();
+    void openWebsite();
+
+    Database &m_db;
+    SettingsStore &m_settings;
+    LoginRunner m_loginRunner;
+
+    Session m_session;
+    bool m_restricted = false;
+    bool m_firstShowDone = false;
+    bool m_loginRunning = false;
+    bool m_loginQueued = false;
+
+    QString m_baseQuery;
+    QString m_baseCondition;
+    qint64 m_orderCounter = 1;
+    QString m_lastSaleDate;
+    QString m_company;
+    QString m_address;
+    QHash<QString, bool> m_salesColumnHidden;
+
+    QWidget *m_central = nullptr;
+    QFrame *m_stockListArea = nullptr;
+    QGroupBox *m_quickQueryGroup = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QLineEdit *m_alarmBox = nullptr;
+    QCheckBox *m_zeroStockBox = nullptr;
+    FloatingPanel *m_stockEntryPanel = nullptr;
+    FloatingPanel *m_salePanel = nullptr;
+    FloatingPanel *m_ticketPanel = nullptr;
+    SuccessNotice *m_successNotice = nullptr;
+    QLabel *m_hintPanel = nullptr;
+    QLabel *m_operatorPanel = nullptr;
+    QLabel *m_todayPanel = nullptr;
+    QLabel *m_websitePanel = nullptr;
+    QTimer *m_dateGuard = nullptr;
+    QList<QPointer<QLineEdit>> m_dateBoxes;
+    QPointer<QLineEdit> m_saleDateBox;
+
+    // Tool bar and menus.
+    QMenu *m_newStockMenu = nullptr;
+    QMenu *m_settingsMenu = nullptr;
+    QMenu *m_supportMenu = nullptr;
+    QMenu *m_skinMenu = nullptr;
+    QMenu *m_stockListMenu = nullptr;
+    QMenu *m_hideColumnsMenu = nullptr;
+    QList<QToolButton *> m_dropDownButtons;
+    QAction *m_newStockButtonAction = nullptr; // the tool button as placed on the tool bar
+    QAction *m_newStockAction = nullptr;
+    QAction *m_excelImportAction = nullptr;
+    QAction *m_salesDetailAction = nullptr;
+    QAction *m_ticketAction = nullptr;
+    QAction *m_summaryAction = nullptr;
+    QAction *m_backupAction = nullptr;
+    QAction *m_printSettingsAction = nullptr;
+    QAction *m_changePasswordAction = nullptr;
+    QAction *m_userAdminAction = nullptr;
+    QActionGroup *m_skinGroup = nullptr;
+    QList<QAction *> m_skinActions;
+    QAction *m_calculatorAction = nullptr;
+    QAction *m_notepadAction = nullptr;
+    QAction *m_helpAction = nullptr;
+    QAction *m_upgradeAction = nullptr;
+    QAction *m_websiteAction = nullptr;
+    QAction *m_serviceContactAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_modifyStockAction = nullptr;
+    QAction *m_deleteStockAction = nullptr;
+    QAction *m_allRecordsAction = nullptr;
+    QAction *m_exportExcelAction = nullptr;
+    QAction *m_printListAction = nullptr;
+    QAction *m_menuSummaryAction = nullptr;
+    QAction *m_restoreLayoutAction = nullptr;
+    QAction *m_saveLayoutAction = nullptr;
+    QAction *m_menuTicketAction = nullptr;
+    // Column hiding items by their stored flag ("rukuyin1" ...).
+    QHash<QString, QAction *> m_columnActions;
+
+    QPointer<Tuserglfm> m_userWindow;
+    QPointer<Tchangepassfm> m_passwordWindow;
+};
