@@ -1,6 +1,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
 #include "data/SettingsStore.h"
+#include "shell/HintStyle.h"
 #include "shell/TMainForm.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("jxc"));
     QApplication::setApplicationDisplayName(QStringLiteral("岚蔚箱包销售管理软件"));
     useFontWithChineseGlyphs();
+    QApplication::setStyle(new HintStyle);
 
     const DatabaseLocation location = DatabaseLocation::resolve(
         QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),
