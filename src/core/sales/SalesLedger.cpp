@@ -30,6 +30,16 @@ double SalesLedger::roundToCents(double value)
     return value < 0 ? -result : result;
 }
 
+namespace {
+// Typed text as stored: trimmed, and an empty box is empty text, not NULL, so
+// substring filters and customer groupings see it like any other value.
+QVariant typedText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    return trimmed.isEmpty() ? QVariant(QStringLiteral("")) : QVariant(trimmed);
+}
+} // namespace
+
 SaleBooking SalesLedger::book(const SaleRequest &sale)
 {
     SaleBooking booking;
@@ -85,11 +95,11 @@ SaleBooking SalesLedger::book(const SaleRequest &sale)
                               row.value(3),
                               PinyinInitials(name.trimmed()),
                               PinyinInitials(spec.trimmed()),
-                              sale.orderNumber.trimmed(),
-                              sale.customer.trimmed(),
-                              sale.address.trimmed(),
-                              sale.contact.trimmed(),
-                              sale.remark.trimmed(),
+                              typedText(sale.orderNumber),
+                              typedText(sale.customer),
+                              typedText(sale.address),
+                              typedText(sale.contact),
+                              typedText(sale.remark),
                               purchasePrice,
                               sale.price,
                               q,

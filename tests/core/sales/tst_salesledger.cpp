@@ -187,6 +187,12 @@ void TestSalesLedger::reservedColumnsStayEmpty()
                     .toInt() == 0,
             qPrintable(column));
     QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from data1")).toInt(), 4);
+    // Empty boxes are stored as empty text, not NULL.
+    QCOMPARE(
+        ScalarValue(t.db(), QStringLiteral("select count(*) from data1 where h = '' and i = '' and j = '' "
+                                           "and z = ''"))
+            .toInt(),
+        4);
 }
 
 void TestSalesLedger::refusedSaleWritesNothing_data()
