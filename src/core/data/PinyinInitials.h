@@ -8,7 +8,7 @@
 
 // Pinyin initials let the operator find an article by typing the first letters
 // of its name without a Chinese input method. Every stock record and sale line
-// stores them for the article name and the spec (model) column.
+// stores them for the article name and for its model (规格型号).
 
 // GBK bytes in, initials out: letters, digits and the kept punctuation stay as
 // they are; every other byte forms a two-byte character with the byte after it
