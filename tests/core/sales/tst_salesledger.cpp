@@ -22,6 +22,7 @@ private slots:
     void refusedSaleWritesNothing_data();
     void refusedSaleWritesNothing();
     void lastItemGoesToOneCounterOnly();
+    void failedLineInsertUndoesTheStockBooking();
     void roundToCents_data();
     void roundToCents();
 
@@ -250,6 +251,44 @@ void TestSalesLedger::lastItemGoesToOneCounterOnly()
     QCOMPARE(second.result, SaleBooking::Result::InsufficientStock);
     QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from data1")).toInt(), 1);
     QCOMPARE(ScalarValue(t.db(), QStringLiteral("select \"7\" from data")).toDouble(), 0.0);
+}
+
+void TestSalesLedger::failedLineInsertUndoesTheStockBooking()
+{
+    // A database failure between the stock update and the line insert (here a
+    // trigger that refuses every new line) must leave both tables as they were.
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    const qint64 id = addStock(t.db(), 10.0, 4.0, 1.0, 20.0);
+    // DDL goes straight to the connection: PostgreSQL cannot prepare it.
+    QSqlQuery ddl(t.db().connection());
+    if (TestDatabase::onPostgreSQL()) {
+        QVERIFY(ddl.exec(QStringLiteral("create function refuse_line() returns trigger language plpgsql as "
+                                        "$$ begin raise exception 'injected failure'; end $$")));
+        QVERIFY(ddl.exec(QStringLiteral("create trigger refuse_line before insert on data1 "
+                                        "for each row execute function refuse_line()")));
+    } else {
+        QVERIFY(ddl.exec(QStringLiteral("create trigger refuse_line before insert on data1 "
+                                        "begin select raise(abort, 'injected failure'); end")));
+    }
+    SaleRequest sale;
+    sale.stockId = id;
+    sale.price = 20;
+    sale.quantity = 2;
+    sale.saleDate = QDate(2026, 12, 8);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, SalesLedger(t.db()).book(sale));
+    QSqlQuery row = OpenStatement(
+        t.db(), QStringLiteral("select \"5\", \"6\", \"7\", \"8\" from data where id = ?"), {id});
+    QVERIFY(row.next());
+    QCOMPARE(row.value(0).toDouble(), 1.0);
+    QCOMPARE(row.value(1).toDouble(), 20.0);
+    QCOMPARE(row.value(2).toDouble(), 4.0);
+    QCOMPARE(row.value(3).toDouble(), 40.0);
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from data1")).toInt(), 0);
+    // The connection is usable again afterwards: no transaction left open.
+    QVERIFY(ddl.exec(QStringLiteral("drop trigger refuse_line") +
+                     (TestDatabase::onPostgreSQL() ? QStringLiteral(" on data1") : QString())));
+    QCOMPARE(SalesLedger(t.db()).book(sale).result, SaleBooking::Result::Booked);
 }
 
 void TestSalesLedger::roundToCents_data()
