@@ -199,6 +199,11 @@ bool Database::checkOrCreateSchema()
         q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
+    // Best effort: a server account without the right to create indexes
+    // still works, only slower.
+    QSqlQuery index(m_db);
+    for (const QString &statement : Schema::indexStatements())
+        index.exec(statement);
     return true;
 }
 

@@ -77,21 +77,34 @@ static QString columnDefinitions(const QStringList &columns, const Dialect &dial
     return defs.join(QStringLiteral(", "));
 }
 
+QStringList indexStatements()
+{
+    // The views filter and sort by these; the drop-down lists of the stock
+    // list read the distinct values of d, g, b and c (a leads data_article).
+    return {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_day1 ON data (day1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_article ON data (a, b, c, d, day1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_d ON data (d)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_g ON data (g)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_b ON data (b)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data_c ON data (c)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data1_day1 ON data1 (day1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data1_z ON data1 (z)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data1_g ON data1 (g)"),
+    };
+}
+
 QStringList createStatements(const Dialect &dialect)
 {
     const QString ts = dialect.timestampType();
-    return {
-        QStringLiteral("CREATE TABLE data (%1)").arg(columnDefinitions(stockColumns(), dialect)),
-        QStringLiteral("CREATE TABLE data1 (%1)").arg(columnDefinitions(saleLineColumns(), dialect)),
-        QStringLiteral("CREATE TABLE userdb (username %1, passwd %1)").arg(dialect.textType()),
-        QStringLiteral("CREATE TABLE rz (id %1, username %2, btime %3, jtime %3)")
-            .arg(dialect.autoIncrementKey(), dialect.textType(), ts),
-        QStringLiteral("CREATE INDEX data_day1 ON data (day1)"),
-        QStringLiteral("CREATE INDEX data_article ON data (a, b, c, d, day1)"),
-        QStringLiteral("CREATE INDEX data1_day1 ON data1 (day1)"),
-        QStringLiteral("CREATE INDEX data1_z ON data1 (z)"),
-        QStringLiteral("CREATE INDEX data1_g ON data1 (g)"),
-    };
+    return QStringList{
+               QStringLiteral("CREATE TABLE data (%1)").arg(columnDefinitions(stockColumns(), dialect)),
+               QStringLiteral("CREATE TABLE data1 (%1)").arg(columnDefinitions(saleLineColumns(), dialect)),
+               QStringLiteral("CREATE TABLE userdb (username %1, passwd %1)").arg(dialect.textType()),
+               QStringLiteral("CREATE TABLE rz (id %1, username %2, btime %3, jtime %3)")
+                   .arg(dialect.autoIncrementKey(), dialect.textType(), ts),
+           } +
+           indexStatements();
 }
 
 } // namespace Schema

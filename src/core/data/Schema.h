@@ -35,6 +35,10 @@ QString quoted(const QString &column);
 // numbers and dates.
 bool isTextColumn(const QString &column);
 
+// CREATE INDEX IF NOT EXISTS for every index; run on each opening so a
+// database made by an older version gets the indexes added since.
+QStringList indexStatements();
+
 // CREATE TABLE and CREATE INDEX statements, in order.
 QStringList createStatements(const Dialect &dialect);
 

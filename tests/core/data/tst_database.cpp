@@ -25,6 +25,7 @@ private slots:
     void tablesHaveExactColumns();
     void userdbTakesInsertWithoutColumnNames();
     void secondOpeningKeepsData();
+    void openingAddsMissingIndexes();
     void typedTextIsStoredAndFoundAsTyped_data();
     void typedTextIsStoredAndFoundAsTyped();
     void containsMatchIgnoresAsciiCase();
@@ -136,6 +137,24 @@ void TestDatabaseSchema::secondOpeningKeepsData()
     QVERIFY(!second->isOpen());
     QVERIFY2(second->reopen(), qPrintable(second->errorText()));
     QCOMPARE(ScalarValue(*second, QStringLiteral("select count(*) from data")).toInt(), 1);
+}
+
+void TestDatabaseSchema::openingAddsMissingIndexes()
+{
+    // A database made before an index existed gets it at its next opening.
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    const QString count =
+        TestDatabase::onPostgreSQL()
+            ? QStringLiteral("select count(*) from pg_indexes where indexname = ?")
+            : QStringLiteral("select count(*) from sqlite_master where type = 'index' and name = ?");
+    QCOMPARE(ScalarValue(t.db(), count, {QStringLiteral("data_d")}).toInt(), 1);
+    QSqlQuery ddl(t.db().connection());
+    QVERIFY(ddl.exec(QStringLiteral("drop index data_d")));
+    QCOMPARE(ScalarValue(t.db(), count, {QStringLiteral("data_d")}).toInt(), 0);
+    auto again = t.openSecondConnection(QStringLiteral("again"));
+    QVERIFY2(again->isOpen(), qPrintable(again->errorText()));
+    QCOMPARE(ScalarValue(*again, count, {QStringLiteral("data_d")}).toInt(), 1);
 }
 
 void TestDatabaseSchema::typedTextIsStoredAndFoundAsTyped_data()
