@@ -87,14 +87,15 @@ bool Prompter::confirm(QWidget *parent, const QString &text, const QString &capt
                                 QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-bool Prompter::ask(QWidget *parent, const QString &text, const QString &caption)
+bool Prompter::ask(QWidget *parent, const QString &text, const QString &caption, Answer defaultAnswer)
 {
     if (state().on) {
         state().shown.append({Kind::Question, caption, text});
         return nextAnswer(Answer::No) == Answer::Yes;
     }
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+                                 defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes) ==
+           QMessageBox::Yes;
 }
 
 QString Prompter::saveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath,

@@ -31,8 +31,9 @@ public:
     static bool confirm(QWidget *parent, const QString &text,
                         const QString &caption = QStringLiteral("警告！"));
 
-    // Yes / No, Yes the default. True for Yes.
-    static bool ask(QWidget *parent, const QString &text, const QString &caption = QStringLiteral("提示"));
+    // Yes / No, Yes the default unless defaultAnswer is Answer::No. True for Yes.
+    static bool ask(QWidget *parent, const QString &text, const QString &caption = QStringLiteral("提示"),
+                    Answer defaultAnswer = Answer::Yes);
 
     // Empty when cancelled. selectedFilter receives the filter the operator chose.
     static QString saveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath,

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "SheetWriter.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QStringEncoder>
+
+// The classic Excel .xls worksheet: a bare stream of little-endian BIFF
+// records (begin of file, the code page, text / number / whole-number /
+// empty cells, end of file). Text is stored in GBK, and the CODEPAGE record
+// says so, so spreadsheet programs on any system read the Chinese correctly.
+class BiffWriter final : public SheetWriter
+{
+public:
+    // Record types.
+    static constexpr quint16 kBof = 0x0809;
+    static constexpr quint16 kCodePage = 0x0042;
+    static constexpr quint16 kLabel = 0x0204;
+    static constexpr quint16 kNumber = 0x0203;
+    static constexpr quint16 kRk = 0x027E;
+    static constexpr quint16 kBlank = 0x0201;
+    static constexpr quint16 kEof = 0x000A;
+    static constexpr quint16 kGbkCodePage = 936;
+    // Row numbers are 16-bit, but spreadsheet programs read a worksheet of
+    // this kind only up to row 16384 (LibreOffice drops the rest, xlrd
+    // refuses the file), so that is where it ends.
+    static constexpr int kMaxRows = 16384;
+    // The longest record body older Excel versions accept.
+    static constexpr int kMaxRecordData = 2080;
+
+    BiffWriter();
+    ~BiffWriter() override;
+
+    bool open(const QString &path) override;
+    void writeText(int row, int column, const QString &text) override;
+    void writeNumber(int row, int column, double value) override;
+    void writeInteger(int row, int column, qint64 value) override;
+    void writeBlank(int row, int column) override;
+    bool close() override;
+    QString errorString() const override { return m_error; }
+    int maxRows() const override { return kMaxRows; }
+
+    // The GBK bytes of a text cell: characters GBK lacks become "?", and the
+    // text is cut (at a character boundary) to what one record holds.
+    QByteArray encodeText(const QString &text);
+
+private:
+    bool cellFits(int row, int column);
+    void beginRecord(quint16 type, quint16 length);
+    void put16(quint16 value);
+    void put32(quint32 value);
+    void putCellHead(int row, int column, quint16 format);
+    void flushIfFull();
+
+    QFile m_file;
+    QByteArray m_buffer;
+    QStringEncoder m_gbk;
+    QString m_error;
+    bool m_ok = false;
+};

@@ -1,0 +1,171 @@
+#include "SignedInMainForm.h"
+
+#include "common/DataGrid.h"
+#include "common/GridPrinter.h"
+#include "stock/StockListCommands.h"
+#include "stock/StockListView.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+// The text of a PDF as pdftotext reads it; empty when it cannot.
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                                QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QString();
+    // CJK fonts share glyphs between ideographs and their Kangxi radicals
+    // (人 and ⼈); the extraction may name either, compatibility
+    // normalisation brings them together.
+    QString text = QString::fromUtf8(process.readAllStandardOutput());
+    for (QChar &c : text) {
+        if (c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF)
+            c = QString(c).normalized(QString::NormalizationForm_KC).at(0);
+    }
+    return text;
+}
+
+QString withoutBlanks(QString text)
+{
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    return text;
+}
+
+} // namespace
+
+// "打 印" on the stock list: the preview's pages printed to PDF and read back
+// with pdftotext.
+class TestGridPrinter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        SignedInMainForm::initTestCase(m_home);
+        QProcess probe;
+        probe.start(QStringLiteral("pdftotext"), {QStringLiteral("-v")});
+        QVERIFY2(probe.waitForFinished(10000), "pdftotext (poppler-utils) is needed; test.sh installs it");
+    }
+
+    void init()
+    {
+        m_shop = std::make_unique<SignedInMainForm>();
+        QVERIFY(m_shop->database.isOpen());
+        QVERIFY(m_shop->open());
+        Prompter::clearShown();
+        m_pdf = m_dir.filePath(QStringLiteral("list.pdf"));
+        QFile::remove(m_pdf);
+        GridPrinter::setPreviewHook([this](GridPrinter &printer) {
+            m_pages = printer.printToPdf(m_pdf) ? printer.lastPageCount() : 0;
+        });
+    }
+
+    void cleanup()
+    {
+        GridPrinter::setPreviewHook(nullptr);
+        if (!qEnvironmentVariableIsEmpty("LWJXC_KEEP_PDF"))
+            QFile::copy(m_pdf, qEnvironmentVariable("LWJXC_KEEP_PDF") + QLatin1Char('/') +
+                                   QString::fromLatin1(QTest::currentTestFunction()) +
+                                   QStringLiteral(".pdf"));
+        m_shop.reset();
+    }
+
+    // Heading, page header, the records and the closing "制表人：" line.
+    void printsHeadingHeaderRecordsAndClosingLine()
+    {
+        m_shop->addStock(QStringLiteral("新秀丽拉杆箱"), 350, 10, 3500.0, 2, QDate(2024, 1, 3));
+        m_shop->addStock(QStringLiteral("双肩包"), 45.5, 4, QVariant(QMetaType::fromType<double>()), 1,
+                         QDate(2024, 1, 1));
+        m_shop->form->showAllRecords();
+        m_shop->action("printListAction")->trigger();
+        QCOMPARE(m_pages, 1);
+        const QString text = pdfText(m_pdf);
+        QVERIFY2(!text.isEmpty(), "pdftotext read nothing");
+        QVERIFY2(withoutBlanks(text).contains(QStringLiteral("商品进货统计报表")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Page. 1")));
+        QVERIFY(!text.contains(QStringLiteral("&[Page]")));
+        QVERIFY(!text.contains(QStringLiteral("%[Today1]")));
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("制表人：超级管理员\\s+日期：2024-03-05"))),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("3500")));
+        QVERIFY(text.contains(QStringLiteral("双肩包")));
+        QVERIFY(text.contains(QStringLiteral("2024-01-03")));
+        QVERIFY(text.contains(QStringLiteral("总计")));
+        // Footer sum of the purchase quantities.
+        QVERIFY(text.contains(QStringLiteral("14")));
+    }
+
+    // A long list runs over several pages, each with its page number and
+    // the titles again; the closing line comes once, after the last record.
+    void longListHasNumberedPages()
+    {
+        for (int i = 0; i < 120; ++i)
+            m_shop->addStock(QStringLiteral("商品%1").arg(i, 3, 10, QLatin1Char('0')), 10, 1, 10.0, 0,
+                             QDate(2024, 1, 1).addDays(i));
+        m_shop->form->showAllRecords();
+        m_shop->action("printListAction")->trigger();
+        QVERIFY(m_pages >= 2);
+        const QString text = pdfText(m_pdf);
+        for (int page = 1; page <= m_pages; ++page)
+            QVERIFY2(text.contains(QStringLiteral("Page. %1").arg(page)), qPrintable(QString::number(page)));
+        QCOMPARE(text.count(QStringLiteral("入库日期")), m_pages);
+        QCOMPARE(text.count(QStringLiteral("制表人：")), 1);
+        QVERIFY(text.contains(QStringLiteral("商品000")));
+        QVERIFY(text.contains(QStringLiteral("商品119")));
+        QVERIFY(text.lastIndexOf(QStringLiteral("商品119")) < text.indexOf(QStringLiteral("制表人：")));
+    }
+
+    // A hidden column is not printed.
+    void hiddenColumnIsNotPrinted()
+    {
+        m_shop->addStock(QStringLiteral("拉杆箱"), 350, 10, 3500.0, 2, QDate(2024, 1, 3),
+                         QStringLiteral("独特备注"));
+        m_shop->form->showAllRecords();
+        m_shop->action("hideRemarkAction")->trigger();
+        m_shop->action("printListAction")->trigger();
+        const QString text = pdfText(m_pdf);
+        QVERIFY(text.contains(QStringLiteral("拉杆箱")));
+        QVERIFY(!text.contains(QStringLiteral("独特备注")));
+    }
+
+    void substitutions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("page header") << QStringLiteral("Page. &[Page]") << 3 << QStringLiteral("Page. 3");
+        QTest::newRow("closing line")
+            << QStringLiteral("%[Today1]") << 1 << QStringLiteral("制表人：张三    日期：2024-03-05");
+        QTest::newRow("twice") << QStringLiteral("%[Today1]/%[Today1]") << 1
+                               << QStringLiteral(
+                                      "制表人：张三    日期：2024-03-05/制表人：张三    日期：2024-03-05");
+        QTest::newRow("plain") << QStringLiteral("商 品") << 1 << QStringLiteral("商 品");
+    }
+
+    void substitutions()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, page);
+        QFETCH(QString, printed);
+        GridPrinter printer(nullptr);
+        printer.addSubstitution(QStringLiteral("%[Today1]"),
+                                StockListCommands::todayLine(QStringLiteral("张三"), QDate(2024, 3, 5)));
+        QCOMPARE(printer.substituted(text, page), printed);
+    }
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_dir;
+    std::unique_ptr<SignedInMainForm> m_shop;
+    QString m_pdf;
+    int m_pages = 0;
+};
+
+QTEST_MAIN(TestGridPrinter)
+#include "tst_gridprinter.moc"
