@@ -1,0 +1,220 @@
+// Times a sale at the counter on a large generated shop: the booking
+// transaction alone, a confirmation as the operator sees it (booking, stock
+// list queried again, ticket and customer list refreshed) and opening the
+// sale panel on a row.
+//
+//   bench_sale [--db FILE] [--stock N] [--sales N] [--runs R]
+//
+// The benchmark sells into a copy of FILE, so the generated shop stays as it
+// was. A missing FILE is generated first with lwjxc-datagen (next to this
+// program).
+
+#include "common/DataGrid.h"
+#include "common/Prompter.h"
+#include "data/Database.h"
+#include "data/QueryHelpers.h"
+#include "data/SettingsStore.h"
+#include "sales/CustomerLookup.h"
+#include "sales/SalePanel.h"
+#include "sales/SalesLedger.h"
+#include "sales/TicketPanel.h"
+#include "shell/FloatingPanel.h"
+#include "shell/SessionLog.h"
+#include "shell/TMainForm.h"
+#include "stock/StockListView.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0.0 : (n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2);
+}
+
+double percentile90(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(std::min<qsizetype>(values.size() - 1, values.size() * 9 / 10));
+}
+
+void report(const QString &what, const QList<double> &times, double target)
+{
+    out() << what << ", median ms: " << median(times) << "  (p90 " << percentile90(times)
+          << ", target <= " << target << ")" << (median(times) <= target ? "" : "  MISSED") << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
+                                QStringLiteral("file"), QStringLiteral("/tmp/bench-1m.mdb"));
+    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows to generate"),
+                                   QStringLiteral("n"), QStringLiteral("100000"));
+    QCommandLineOption salesOption(QStringLiteral("sales"), QStringLiteral("sale lines to generate"),
+                                   QStringLiteral("n"), QStringLiteral("1000000"));
+    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
+                                  QStringLiteral("51"));
+    parser.addOptions({dbOption, stockOption, salesOption, runsOption});
+    parser.process(app);
+    const QString file = parser.value(dbOption);
+    const int runs = std::max(1, parser.value(runsOption).toInt());
+
+    if (!QFile::exists(file)) {
+        const QString datagen =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lwjxc-datagen"));
+        out() << "generating " << file << " ..." << Qt::endl;
+        if (QProcess::execute(datagen, {QStringLiteral("--stock"), parser.value(stockOption),
+                                        QStringLiteral("--sales"), parser.value(salesOption),
+                                        QStringLiteral("--out"), file}) != 0) {
+            out() << "lwjxc-datagen failed" << Qt::endl;
+            return 1;
+        }
+    }
+
+    // Preferences, layouts and the sold-into copy stay in a temporary folder.
+    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-sale-XXXXXX")));
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, home.path());
+    const QString copy = home.filePath(QStringLiteral("data.mdb"));
+    if (!QFile::copy(file, copy)) {
+        out() << "cannot copy " << file << Qt::endl;
+        return 1;
+    }
+    Prompter::setTestMode(true);
+    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
+    Database db{DatabaseLocation::fromArgument(copy)};
+    if (!db.isOpen()) {
+        out() << db.errorText() << Qt::endl;
+        return 1;
+    }
+    out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
+          << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
+          << ", customers: " << CustomerLookup(db).names().size()
+          << ", synchronous: " << ScalarValue(db, QStringLiteral("pragma synchronous")).toInt()
+          << " (2 = FULL)" << Qt::endl;
+
+    // Rows with stock for the two sales of every run, spread over the table.
+    QList<qint64> rows;
+    QSqlQuery pick = OpenStatement(
+        db, QStringLiteral("select id from data where a <> '' and \"7\" >= ? order by id"), {2});
+    while (pick.next())
+        rows << pick.value(0).toLongLong();
+    if (rows.size() < runs) {
+        out() << "too few rows with stock" << Qt::endl;
+        return 1;
+    }
+    auto rowOf = [&rows, runs](int run) { return rows.at((rows.size() / runs) * run); };
+
+    // 1. The booking transaction alone.
+    QList<double> booking;
+    for (int run = 0; run < runs; ++run) {
+        SaleRequest sale;
+        sale.stockId = rowOf(run);
+        sale.price = 99.5;
+        sale.quantity = 1;
+        sale.orderNumber = QStringLiteral("20990101%1").arg(run, 3, 10, QLatin1Char('0'));
+        sale.customer = QStringLiteral("基准客户");
+        sale.saleDate = QDate::currentDate();
+        QElapsedTimer timer;
+        timer.start();
+        const SaleBooking booked = SalesLedger(db).book(sale);
+        booking << timer.nsecsElapsed() / 1e6;
+        if (booked.result != SaleBooking::Result::Booked) {
+            out() << "booking refused" << Qt::endl;
+            return 1;
+        }
+    }
+
+    TMainForm form(db, settings);
+    form.setLoginRunner([&db](TMainForm &) {
+        TMainForm::LoginOutcome outcome;
+        outcome.accepted = true;
+        outcome.session.username = Schema::kAdministrator;
+        outcome.session.id = SessionLog(db).open(Schema::kAdministrator);
+        return outcome;
+    });
+    form.show();
+    while (form.tag() == 0)
+        QCoreApplication::processEvents();
+    SalePanel *sale = form.sale();
+    QTableView *table = form.stockList()->grid()->view();
+    auto *quantity = form.findChild<QLineEdit *>(QStringLiteral("Edit35"));
+    form.toggleTicketPanel();
+
+    // 2. Opening the panel on a row, customer list included, and 3. the
+    // confirmation, each with the repaint the operator waits for.
+    QList<double> opening;
+    QList<double> confirming;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        sale->openFor(rowOf(run));
+        form.salePanel()->repaint();
+        opening << timer.nsecsElapsed() / 1e6;
+        if (!form.salePanel()->isVisible()) {
+            out() << "the panel did not open" << Qt::endl;
+            return 1;
+        }
+        quantity->setText(QStringLiteral("1"));
+        timer.restart();
+        sale->confirm();
+        table->viewport()->repaint();
+        form.ticketPanel()->repaint();
+        confirming << timer.nsecsElapsed() / 1e6;
+        if (!Prompter::shown().isEmpty() || form.salePanel()->isVisible()) {
+            out() << "the sale was not saved: " << Prompter::shownTexts().join(QLatin1Char('|')) << Qt::endl;
+            return 1;
+        }
+    }
+
+    // The part of the confirmation that is the stock list's own "查询".
+    QList<double> requery;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        form.stockList()->runQuery();
+        table->viewport()->repaint();
+        requery << timer.nsecsElapsed() / 1e6;
+    }
+
+    out() << Qt::fixed;
+    out().setRealNumberPrecision(2);
+    out() << "runs: " << runs << Qt::endl;
+    report(QStringLiteral("booking transaction alone (synchronous=FULL)"), booking, 2);
+    report(QStringLiteral("confirming a sale (booking, 查询, ticket, customer list, repaint)"), confirming,
+           60);
+    report(QStringLiteral("opening the sale panel on a row (customer list included)"), opening, 50);
+    out() << "  of the confirmation: the stock list's 查询 with repaint alone, median ms: " << median(requery)
+          << Qt::endl;
+    form.close();
+    return 0;
+}
