@@ -16,7 +16,13 @@
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
+#include "maintenance/Tpos.h"
+#include "sales/SalePanel.h"
+#include "sales/TicketPanel.h"
 #include "shell/SessionLog.h"
+#include "stock/StockEntryPanel.h"
+#include "stock/StockListCommands.h"
+#include "stock/StockListView.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -39,13 +45,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// The stock list's two base queries and conditions: every row, or only rows
-// that still have stock.
-const QString kQueryAllRows = QStringLiteral("select * from data order by day1");
-const QString kConditionAllRows = QStringLiteral("where \"2\">0");
-const QString kQueryInStock = QStringLiteral("select * from data where \"7\"<>0 order by day1");
-const QString kConditionInStock = QStringLiteral("where \"7\"<>0");
 
 // Stock list column flags in the order the first show applies them, with the
 // caption and object name of their menu item.
@@ -97,8 +96,7 @@ QLabel *statusPanel(QWidget *parent, const char *objectName, int width, Qt::Alig
 } // namespace
 
 TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
-    : QMainWindow(parent), m_db(db), m_settings(settings), m_baseQuery(kQueryAllRows),
-      m_baseCondition(kConditionAllRows)
+    : QMainWindow(parent), m_db(db), m_settings(settings)
 {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(caption());
@@ -127,6 +125,27 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     layout->addWidget(buildBottomArea(m_central), 1);
 
     buildPanels(m_central);
+    m_stockList = new StockListView(*this, m_db, m_settings);
+    // Fills the floating stock entry panel and takes over its menu items.
+    new StockEntryPanel(*this, m_db);
+    // "删 除", "导出Excel" and "打 印" of the stock list.
+    new StockListCommands(*this, m_db);
+    // The receipt settings are read once at start and printed from the boxes.
+    m_receiptSettings = new Tpos(m_settings, this);
+    m_ticket = new TicketPanel(m_db, m_ticketPanel->content());
+    auto *ticketLayout = new QVBoxLayout(m_ticketPanel->content());
+    ticketLayout->setContentsMargins(0, 0, 0, 0);
+    ticketLayout->addWidget(m_ticket);
+    // Opens on the stock list's double-click and drives the ticket's order.
+    m_sale = new SalePanel(*this, m_db, m_settings);
+    m_ticket->setCashierSource([this] { return m_session.username; });
+    m_ticket->setTextsSource([this] { return m_receiptSettings->texts(); });
+    for (QAction *action : {m_ticketAction, m_menuTicketAction}) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, &TMainForm::toggleTicketPanel);
+    }
+    m_printSettingsAction->setEnabled(true);
+    connect(m_printSettingsAction, &QAction::triggered, this, [this] { m_receiptSettings->showOver(this); });
     m_successNotice = new SuccessNotice(m_central);
     m_successNotice->move(8, 8);
 
@@ -596,12 +615,10 @@ void TMainForm::afterLogin(const LoginOutcome &outcome)
     m_session = outcome.session;
     if (outcome.hideZeroStock) {
         if (*outcome.hideZeroStock) {
-            m_baseQuery = kQueryInStock;
-            m_baseCondition = kConditionInStock;
+            m_zeroStockHidden = true;
             m_zeroStockBox->setChecked(true);
         } else {
-            m_baseQuery = kQueryAllRows;
-            m_baseCondition = kConditionAllRows;
+            m_zeroStockHidden = false;
             m_zeroStockBox->setChecked(false);
         }
         showAllRecords();
@@ -628,13 +645,24 @@ void TMainForm::applyRestrictedMode()
     emit restrictedModeApplied();
 }
 
+void TMainForm::toggleTicketPanel()
+{
+    m_ticketPanel->setVisible(!m_ticketPanel->isVisible());
+    if (m_ticketPanel->isVisible())
+        m_ticketPanel->raise();
+}
+
 void TMainForm::showAllRecords()
 {
+    if (m_stockList)
+        m_stockList->showAllRecords();
     emit allRecordsRequested();
 }
 
 void TMainForm::restoreColumnLayout()
 {
+    if (m_stockList)
+        m_stockList->restoreColumnLayout();
     emit columnLayoutRestoreRequested();
 }
 
@@ -678,8 +706,7 @@ void TMainForm::checkDateBoxes()
 
 void TMainForm::setZeroStockHidden(bool hide)
 {
-    m_baseQuery = hide ? kQueryInStock : kQueryAllRows;
-    m_baseCondition = hide ? kConditionInStock : kConditionAllRows;
+    m_zeroStockHidden = hide;
     showAllRecords();
     m_settings.setHideZeroStock(hide);
 }

@@ -24,9 +24,13 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class SalePanel;
 class SettingsStore;
+class StockListView;
 class SuccessNotice;
 class Tchangepassfm;
+class TicketPanel;
+class Tpos;
 class Tuserglfm;
 
 // The main window: the stock list with its floating stock-in, sale and ticket
@@ -87,20 +91,30 @@ public:
     // Windows built later add their own parts through restrictedModeApplied.
     void applyRestrictedMode();
 
-    // The stock list's base query and base condition ("全部记录" runs the
-    // query; "查询" appends its conditions to the condition).
-    QString baseQuery() const { return m_baseQuery; }
-    QString baseCondition() const { return m_baseCondition; }
-    // "全部记录": reloads the stock list. The list connects to
-    // allRecordsRequested; until it exists there is nothing to reload.
+    // Whether the stock list leaves out rows without stock ("不显示零库存"):
+    // "全部记录" and "查询" both build their statements from it.
+    bool zeroStockHidden() const { return m_zeroStockHidden; }
+    StockListView *stockList() const { return m_stockList; }
+    // The ticket of the current order (in the ticket panel) and the receipt
+    // settings window, both made at start-up.
+    TicketPanel *ticket() const { return m_ticket; }
+    // The sale panel's contents (in the floating sale panel).
+    SalePanel *sale() const { return m_sale; }
+    Tpos *receiptSettings() const { return m_receiptSettings; }
+    // "单据打印": shows the ticket panel, or hides it when shown.
+    void toggleTicketPanel();
+    // "全部记录": reloads the stock list, then tells the other windows
+    // (allRecordsRequested).
     void showAllRecords();
-    // "读取列宽": restores the list's column layout (connected the same way).
+    // "读取列宽": restores the stock list's column layout.
     void restoreColumnLayout();
 
     // The order counter of the sale panel and the sale date of the last run.
     qint64 orderCounter() const { return m_orderCounter; }
     void setOrderCounter(qint64 counter) { m_orderCounter = counter; }
     QString lastSaleDate() const { return m_lastSaleDate; }
+    // The sale panel moves it on when the order counter restarts for a new date.
+    void setLastSaleDate(const QString &date) { m_lastSaleDate = date; }
     QString company() const { return m_company; }
     QString address() const { return m_address; }
 
@@ -164,8 +178,7 @@ private:
     bool m_loginRunning = false;
     bool m_loginQueued = false;
 
-    QString m_baseQuery;
-    QString m_baseCondition;
+    bool m_zeroStockHidden = false;
     qint64 m_orderCounter = 1;
     QString m_lastSaleDate;
     QString m_company;
@@ -175,6 +188,10 @@ private:
     QWidget *m_central = nullptr;
     QFrame *m_stockListArea = nullptr;
     QGroupBox *m_quickQueryGroup = nullptr;
+    StockListView *m_stockList = nullptr;
+    TicketPanel *m_ticket = nullptr;
+    SalePanel *m_sale = nullptr;
+    Tpos *m_receiptSettings = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLineEdit *m_alarmBox = nullptr;
     QCheckBox *m_zeroStockBox = nullptr;
