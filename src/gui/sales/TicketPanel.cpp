@@ -95,8 +95,6 @@ TicketPanel::TicketPanel(const Database &db, QWidget *parent) : QWidget(parent),
     m_nextButton->setObjectName(QStringLiteral("nextOrderButton"));
     m_documentButton = new QPushButton(QStringLiteral("销售单打印"), this);
     m_documentButton->setObjectName(QStringLiteral("orderDocumentButton"));
-    // The order document comes with the sales-detail window.
-    m_documentButton->setEnabled(false);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 4);
@@ -131,7 +129,7 @@ TicketPanel::TicketPanel(const Database &db, QWidget *parent) : QWidget(parent),
     connect(m_printButton, &QPushButton::clicked, this, &TicketPanel::printReceipt);
     connect(m_previousButton, &QPushButton::clicked, this, &TicketPanel::previousOrderRequested);
     connect(m_nextButton, &QPushButton::clicked, this, &TicketPanel::nextOrderRequested);
-    connect(m_documentButton, &QPushButton::clicked, this, &TicketPanel::orderDocumentRequested);
+    connect(m_documentButton, &QPushButton::clicked, this, &TicketPanel::requestOrderDocument);
 }
 
 void TicketPanel::setOrderNumber(const QString &orderNumber)
@@ -195,6 +193,17 @@ void TicketPanel::printReceipt()
         return;
     }
     printReceiptWithoutChecks();
+}
+
+void TicketPanel::requestOrderDocument()
+{
+    // A ticket whose lines cancel out reads "0" as well: nothing to hand over.
+    const std::optional<double> total = Ticket::parseAmount(m_totalBox->text());
+    if (!total || *total == 0) {
+        Prompter::information(this, Ticket::message(Ticket::PrintCheck::NothingSold));
+        return;
+    }
+    emit orderDocumentRequested();
 }
 
 bool TicketPanel::printReceiptWithoutChecks()

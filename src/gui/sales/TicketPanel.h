@@ -43,6 +43,9 @@ public:
     // The receipt without the checks. False when nothing was printed (the
     // reason has been shown).
     bool printReceiptWithoutChecks();
+    // "销售单打印": refused with "先进行销售" while the total reads 0,
+    // otherwise orderDocumentRequested().
+    void requestOrderDocument();
 
     DataGrid *grid() const { return m_grid; }
     QLabel *customerLabel() const { return m_customerLabel; }
@@ -59,7 +62,8 @@ signals:
     // refreshes the ticket.
     void previousOrderRequested();
     void nextOrderRequested();
-    // "销售单打印": the printed order document of the current order.
+    // "销售单打印" with something sold: the printed order document of the
+    // current order.
     void orderDocumentRequested();
 
 private:

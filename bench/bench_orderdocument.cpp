@@ -1,0 +1,172 @@
+// Times the order document of a 20-line order on a large generated shop:
+// reading the order's lines, laying out and drawing the pages into the print
+// preview (what the operator waits for after "销售单打印"), and printing
+// the same document into a PDF file.
+//
+//   bench_orderdocument [--db FILE] [--stock N] [--sales N] [--runs R]
+//
+// The order is added to a copy of FILE, so the generated shop stays as it
+// was. A missing FILE is generated first with lwjxc-datagen (next to this
+// program).
+
+#include "common/Prompter.h"
+#include "data/Clock.h"
+#include "data/Database.h"
+#include "data/QueryHelpers.h"
+#include "maintenance/ReceiptTexts.h"
+#include "sales/OrderDocumentContent.h"
+#include "sales/Tform22.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0.0 : (n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2);
+}
+
+double percentile90(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(std::min<qsizetype>(values.size() - 1, values.size() * 9 / 10));
+}
+
+void report(const QString &what, const QList<double> &times, double target)
+{
+    out() << what << ", median ms: " << median(times) << "  (p90 " << percentile90(times) << ")";
+    if (target > 0)
+        out() << "  target <= " << target << (median(times) <= target ? "" : "  MISSED");
+    out() << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
+                                QStringLiteral("file"), QStringLiteral("/tmp/bench-1m.mdb"));
+    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows to generate"),
+                                   QStringLiteral("n"), QStringLiteral("100000"));
+    QCommandLineOption salesOption(QStringLiteral("sales"), QStringLiteral("sale lines to generate"),
+                                   QStringLiteral("n"), QStringLiteral("1000000"));
+    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
+                                  QStringLiteral("51"));
+    parser.addOptions({dbOption, stockOption, salesOption, runsOption});
+    parser.process(app);
+    const QString file = parser.value(dbOption);
+    const int runs = std::max(1, parser.value(runsOption).toInt());
+
+    if (!QFile::exists(file)) {
+        const QString datagen =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lwjxc-datagen"));
+        out() << "generating " << file << " ..." << Qt::endl;
+        if (QProcess::execute(datagen, {QStringLiteral("--stock"), parser.value(stockOption),
+                                        QStringLiteral("--sales"), parser.value(salesOption),
+                                        QStringLiteral("--out"), file}) != 0) {
+            out() << "lwjxc-datagen failed" << Qt::endl;
+            return 1;
+        }
+    }
+
+    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-document-XXXXXX")));
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, home.path());
+    const QString copy = home.filePath(QStringLiteral("data.mdb"));
+    if (!QFile::copy(file, copy)) {
+        out() << "cannot copy " << file << Qt::endl;
+        return 1;
+    }
+    Prompter::setTestMode(true);
+    Database db{DatabaseLocation::fromArgument(copy)};
+    if (!db.isOpen()) {
+        out() << db.errorText() << Qt::endl;
+        return 1;
+    }
+
+    // One order of 20 lines among the generated ones.
+    const QString order = QStringLiteral("20991231001");
+    for (int i = 1; i <= 20; ++i) {
+        ExecuteStatement(db,
+                         QStringLiteral("insert into data1 (z, a, b, c, j, g, h, i, \"2\", \"3\", \"4\") "
+                                        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                         {order, QStringLiteral("基准拉杆箱%1号").arg(i), QStringLiteral("24寸"),
+                          QStringLiteral("69012345%1").arg(i), QString(), QStringLiteral("基准客户"),
+                          QStringLiteral("杭州市西湖路1号"), QStringLiteral("13800001111"), 99.5, 2.0,
+                          199.0});
+    }
+    out() << "sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
+          << ", lines of the order: "
+          << ScalarValue(db, QStringLiteral("select count(*) from data1 where z = ?"), {order}).toLongLong()
+          << Qt::endl;
+    const ReceiptTexts texts = ReceiptTexts::defaults();
+
+    QList<double> reading;
+    QList<double> previewing;
+    QList<double> pdf;
+    int pages = 0;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        OrderDocumentContent content = OrderDocumentContent::load(db, order, QStringLiteral("超级管理员"),
+                                                                  texts, Clock::current().today());
+        reading << timer.nsecsElapsed() / 1e6;
+        if (content.lines.size() != 20) {
+            out() << "the order has " << content.lines.size() << " lines" << Qt::endl;
+            return 1;
+        }
+
+        // Reading, layout and drawing every page into the preview's pages,
+        // as QPrintPreviewDialog does before it shows them.
+        timer.restart();
+        const Tform22 document(OrderDocumentContent::load(db, order, QStringLiteral("超级管理员"), texts,
+                                                          Clock::current().today()));
+        QPrinter printer(QPrinter::HighResolution);
+        Tform22::setUpPrinter(printer);
+        QPrintPreviewWidget preview(&printer);
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &preview,
+                         [&document](QPrinter *target) { document.paint(*target); });
+        preview.updatePreview();
+        previewing << timer.nsecsElapsed() / 1e6;
+        pages = preview.pageCount();
+
+        timer.restart();
+        const QString failure = document.printToPdf(home.filePath(QStringLiteral("document.pdf")));
+        pdf << timer.nsecsElapsed() / 1e6;
+        if (!failure.isEmpty()) {
+            out() << failure << Qt::endl;
+            return 1;
+        }
+    }
+    out() << "pages: " << pages << Qt::endl;
+    report(QStringLiteral("reading the order's lines"), reading, 0);
+    report(QStringLiteral("order document ready for preview (read, lay out, draw the pages)"), previewing,
+           100);
+    report(QStringLiteral("printing it into a PDF file"), pdf, 0);
+    return 0;
+}
