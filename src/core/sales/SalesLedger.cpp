@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/PinyinInitials.h"
 #include "data/QueryHelpers.h"
+#include "shell/Session.h"
 
 #include <QSqlQuery>
 
@@ -118,4 +119,120 @@ SaleBooking SalesLedger::book(const SaleRequest &sale)
         throw DatabaseError(QStringLiteral("销售数据未能保存：%1").arg(tx.errorText()), insert);
     booking.result = SaleBooking::Result::Booked;
     return booking;
+}
+
+InvalidDebt::InvalidDebt(const QString &typed)
+    : DatabaseError(QStringLiteral("欠款金额“%1”不是有效的数字，无欠款请填0。").arg(typed.trimmed()),
+                    QString()),
+      m_typed(typed)
+{}
+
+std::optional<double> SalesLedger::parseDebt(const QString &text)
+{
+    const QString typed = text.trimmed();
+    int points = 0;
+    int digits = 0;
+    for (const QChar c : typed) {
+        if (c == u'.')
+            ++points;
+        else if (c >= u'0' && c <= u'9')
+            ++digits;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0 || points > 1)
+        return std::nullopt;
+    bool ok = false;
+    const double value = typed.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+namespace {
+// "col = ?" for a value, "col is null" for none: a line whose spec or
+// stock-in date was empty still finds its row, and PostgreSQL never has to
+// guess the type of a null parameter.
+void matchExactly(QStringList &conditions, QVariantList &values, const QString &column, const QVariant &value)
+{
+    if (value.isNull()) {
+        conditions << column + QStringLiteral(" is null");
+    } else {
+        conditions << column + QStringLiteral(" = ?");
+        values << value;
+    }
+}
+} // namespace
+
+bool SalesLedger::remove(const Session &session, qint64 lineId)
+{
+    RequireAdministrator(session);
+    WriteTransaction tx(m_db);
+    if (!tx.isActive())
+        throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(tx.errorText()), QString());
+
+    // Deleting first and reading what was deleted makes the line ours: a
+    // second counter deleting the same line finds nothing and gives nothing back.
+    const QString deleteLine = QStringLiteral("delete from data1 where ID = ? returning a, b, c, d, day2, "
+                                              "\"1\", \"3\", \"4\"");
+    QSqlQuery line = OpenStatement(m_db, deleteLine, {lineId});
+    if (!line.next())
+        return false;
+    const QVariant name = line.value(0), spec = line.value(1), code = line.value(2), category = line.value(3);
+    const QDate stockInDate = Dialect::toDate(line.value(4));
+    const QVariant purchase = line.value(5), quantity = line.value(6), amount = line.value(7);
+    line.finish();
+
+    const Dialect &dialect = m_db.dialect();
+    QStringList conditions;
+    QVariantList values;
+    matchExactly(conditions, values, QStringLiteral("a"), name);
+    matchExactly(conditions, values, QStringLiteral("b"), spec);
+    matchExactly(conditions, values, QStringLiteral("c"), code);
+    matchExactly(conditions, values, QStringLiteral("d"), category);
+    matchExactly(conditions, values, QStringLiteral("day1"),
+                 stockInDate.isValid() ? dialect.dateValue(stockInDate) : QVariant());
+    const QString lookup = QStringLiteral("select id, \"5\", \"7\" from data where %1 order by id limit 1")
+                               .arg(conditions.join(QStringLiteral(" and ")));
+    QSqlQuery stock = OpenStatement(m_db, lookup, values);
+    if (stock.next() && !stock.isNull(1) && !stock.isNull(2)) {
+        const qint64 stockId = stock.value(0).toLongLong();
+        stock.finish();
+        if (quantity.isNull() || amount.isNull() || purchase.isNull())
+            throw DatabaseError(QStringLiteral("该销售记录缺少数量、金额或进价，无法退回库存，未删除。"),
+                                lookup);
+        const double q = quantity.toDouble();
+        // Relative to the values in the database now, so a sale booked at
+        // another counter meanwhile is not overwritten.
+        ExecuteStatement(m_db,
+                         QStringLiteral("update data set \"5\" = \"5\" - ?, \"6\" = coalesce(\"6\", 0) - ?, "
+                                        "\"7\" = \"7\" + ?, \"8\" = ? + coalesce(\"8\", 0) where id = ?"),
+                         {q, amount.toDouble(), q, q * purchase.toDouble(), stockId});
+    } else {
+        stock.finish();
+    }
+    if (!tx.commit())
+        throw DatabaseError(QStringLiteral("删除销售记录失败：%1").arg(tx.errorText()), deleteLine);
+    return true;
+}
+
+void SalesLedger::correct(const Session &session, qint64 lineId, const SaleCorrection &correction)
+{
+    RequireAdministrator(session);
+    const std::optional<double> debt = parseDebt(correction.debt);
+    if (!debt)
+        throw InvalidDebt(correction.debt);
+    WriteTransaction tx(m_db);
+    if (!tx.isActive())
+        throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(tx.errorText()), QString());
+    const QString update =
+        QStringLiteral("update data1 set \"6\" = ?, z = ?, g = ?, h = ?, i = ?, j = ? where ID = ?");
+    const int changed = ExecuteStatement(
+        m_db, update,
+        {*debt, typedText(correction.orderNumber), typedText(correction.customer),
+         typedText(correction.address), typedText(correction.contact), typedText(correction.remark), lineId});
+    if (changed == 0)
+        throw DatabaseError(QStringLiteral("该销售记录已不存在，可能已被删除。"), update);
+    if (!tx.commit())
+        throw DatabaseError(QStringLiteral("修改销售记录失败：%1").arg(tx.errorText()), update);
 }
