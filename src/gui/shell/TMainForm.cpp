@@ -18,7 +18,9 @@
 #include "data/SettingsStore.h"
 #include "maintenance/Tpos.h"
 #include "sales/SalePanel.h"
+#include "sales/Tform22.h"
 #include "sales/TicketPanel.h"
+#include "sales/Txstj.h"
 #include "shell/SessionLog.h"
 #include "stock/StockEntryPanel.h"
 #include "stock/StockListCommands.h"
@@ -138,8 +140,23 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     ticketLayout->addWidget(m_ticket);
     // Opens on the stock list's double-click and drives the ticket's order.
     m_sale = new SalePanel(*this, m_db, m_settings);
+    m_salesDetail = new Txstj(*this, m_db, m_settings);
+    connect(m_sale, &SalePanel::saleSaved, m_salesDetail, [this](const QString &orderNumber) {
+        m_salesDetail->setOrderNumber(orderNumber);
+        m_salesDetail->showThisMonth();
+    });
+    m_salesDetailAction->setEnabled(true);
+    connect(m_salesDetailAction, &QAction::triggered, this, [this] {
+        m_salesDetail->exec();
+        m_stockEntryPanel->hide();
+        m_salePanel->hide();
+    });
     m_ticket->setCashierSource([this] { return m_session.username; });
     m_ticket->setTextsSource([this] { return m_receiptSettings->texts(); });
+    // "销售单打印": the order document of the ticket's order.
+    connect(m_ticket, &TicketPanel::orderDocumentRequested, this, [this] {
+        Tform22::preview(this, m_db, m_ticket->orderNumber(), m_session.username, m_receiptSettings->texts());
+    });
     for (QAction *action : {m_ticketAction, m_menuTicketAction}) {
         action->setEnabled(true);
         connect(action, &QAction::triggered, this, &TMainForm::toggleTicketPanel);
@@ -534,6 +551,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::applyStoredPreferences()
 {
     applyColumnFlags();
+    m_salesDetail->applyStoredColumnFlags();
     m_stockEntryPanel->hide();
 
     QPalette hints = QToolTip::palette();

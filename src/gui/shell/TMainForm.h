@@ -32,6 +32,7 @@ class Tchangepassfm;
 class TicketPanel;
 class Tpos;
 class Tuserglfm;
+class Txstj;
 
 // The main window: the stock list with its floating stock-in, sale and ticket
 // panels, the tool bar and menus that lead to every function, and the state
@@ -101,6 +102,8 @@ public:
     // The sale panel's contents (in the floating sale panel).
     SalePanel *sale() const { return m_sale; }
     Tpos *receiptSettings() const { return m_receiptSettings; }
+    // The sales-detail window, made once at start.
+    Txstj *salesDetail() const { return m_salesDetail; }
     // "单据打印": shows the ticket panel, or hides it when shown.
     void toggleTicketPanel();
     // "全部记录": reloads the stock list, then tells the other windows
@@ -192,6 +195,7 @@ private:
     TicketPanel *m_ticket = nullptr;
     SalePanel *m_sale = nullptr;
     Tpos *m_receiptSettings = nullptr;
+    Txstj *m_salesDetail = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLineEdit *m_alarmBox = nullptr;
     QCheckBox *m_zeroStockBox = nullptr;
