@@ -14,7 +14,7 @@ struct StockFilter
 {
     QString category;     // d
     QString nameInitials; // e, the pinyin initials of the name
-    QString specInitials; // f, the pinyin initials of the spec/model
+    QString specInitials; // f, the pinyin initials of the model (规格型号)
     QString code;         // c, typed or scanned
     QString remark;       // z
     QString supplier;     // g
