@@ -80,3 +80,22 @@ QStringList DistinctValues(const Database &db, const QString &column, const QStr
         values << (query.isNull(0) ? QString() : query.value(0).toString());
     return values;
 }
+
+QStringList DistinctValuesByIndex(const Database &db, const QString &column, const QString &table)
+{
+    const QString c = checkedIdentifier(column);
+    const QString t = checkedIdentifier(table);
+    const QString collation = Schema::isTextColumn(column) ? db.dialect().binaryCollation() : QString();
+    QStringList values;
+    if (ScalarValue(db, QStringLiteral("select 1 from %1 where %2 is null limit 1").arg(t, c)).isValid())
+        values << QString();
+    const QString sql = QStringLiteral("with recursive hop(v) as (select min(%1) from %2 union all "
+                                       "select (select min(%1) from %2 where %1 > hop.v) from hop "
+                                       "where hop.v is not null) "
+                                       "select v from hop where v is not null order by v%3")
+                            .arg(c, t, collation);
+    QSqlQuery query = run(db, sql, {}, true);
+    while (query.next())
+        values << query.value(0).toString();
+    return values;
+}

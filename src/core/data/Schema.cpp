@@ -91,6 +91,7 @@ QStringList indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS data1_day1 ON data1 (day1)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS data1_z ON data1 (z)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS data1_g ON data1 (g)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS data1_d ON data1 (d)"),
         // The sales-detail window sums quantity, amount, debt and profit over a
         // month (footers, charts) and over the name filter on every keystroke;
         // these answer those sums from the index alone, without the wide rows.

@@ -30,7 +30,11 @@ bool CheckRequired(QComboBox *box, const QString &message)
 
 void FillWithDistinctValues(QComboBox *box, const Database &db, const QString &column, const QString &table)
 {
-    const QStringList values = DistinctValues(db, column, table);
+    FillWithValues(box, DistinctValues(db, column, table));
+}
+
+void FillWithValues(QComboBox *box, const QStringList &values)
+{
     box->clear();
     box->addItems(values);
     box->setCurrentIndex(-1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Database;
 class QComboBox;
@@ -19,3 +20,6 @@ bool CheckRequired(QComboBox *box, const QString &message);
 // Refills the drop-down list with the distinct values of one column in
 // ascending order (a null as one empty entry); the box's text stays empty.
 void FillWithDistinctValues(QComboBox *box, const Database &db, const QString &column, const QString &table);
+
+// Refills the drop-down list with the given values; the box's text stays empty.
+void FillWithValues(QComboBox *box, const QStringList &values);

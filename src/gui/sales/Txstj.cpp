@@ -49,7 +49,7 @@ namespace {
 
 // Lists up to this long are fetched whole so the newest line can be shown
 // at the bottom; longer ones open at the top instead of loading every row.
-constexpr int kFetchAllLimit = 20000;
+constexpr int kFetchAllLimit = 2000;
 
 // One hiding entry of the context menu: its stored flag, caption, columns
 // and whether "yes" shows (the order number) instead of hiding.
@@ -699,7 +699,9 @@ void Txstj::refillCategories()
 {
     try {
         const QSignalBlocker quiet(m_categoryBox);
-        FillWithDistinctValues(m_categoryBox, m_db, QStringLiteral("d"), QStringLiteral("data1"));
+        // A few categories over a million lines: hop along the index.
+        FillWithValues(m_categoryBox,
+                       DistinctValuesByIndex(m_db, QStringLiteral("d"), QStringLiteral("data1")));
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
     }
