@@ -9,6 +9,7 @@
 // was. A missing FILE is generated first with lwjxc-datagen (next to this
 // program).
 
+#include "BenchSupport.h"
 #include "common/DataGrid.h"
 #include "common/Prompter.h"
 #include "data/Database.h"
@@ -38,34 +39,10 @@
 
 #include <algorithm>
 
-namespace {
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n == 0 ? 0.0 : (n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2);
-}
-
-double percentile90(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(std::min<qsizetype>(values.size() - 1, values.size() * 9 / 10));
-}
-
-void report(const QString &what, const QList<double> &times, double target)
-{
-    out() << what << ", median ms: " << median(times) << "  (p90 " << percentile90(times)
-          << ", target <= " << target << ")" << (median(times) <= target ? "" : "  MISSED") << Qt::endl;
-}
-
-} // namespace
+using BenchSupport::median;
+using BenchSupport::out;
+using BenchSupport::percentile90;
+using BenchSupport::report;
 
 int main(int argc, char **argv)
 {
@@ -87,23 +64,12 @@ int main(int argc, char **argv)
     const QString file = parser.value(dbOption);
     const int runs = std::max(1, parser.value(runsOption).toInt());
 
-    if (!QFile::exists(file)) {
-        const QString datagen =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lwjxc-datagen"));
-        out() << "generating " << file << " ..." << Qt::endl;
-        if (QProcess::execute(datagen, {QStringLiteral("--stock"), parser.value(stockOption),
-                                        QStringLiteral("--sales"), parser.value(salesOption),
-                                        QStringLiteral("--out"), file}) != 0) {
-            out() << "lwjxc-datagen failed" << Qt::endl;
-            return 1;
-        }
-    }
+    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(salesOption)))
+        return 1;
 
     // Preferences, layouts and the sold-into copy stay in a temporary folder.
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-sale-XXXXXX")));
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, home.path());
+    BenchSupport::keepSettingsIn(home);
     const QString copy = home.filePath(QStringLiteral("data.mdb"));
     if (!QFile::copy(file, copy)) {
         out() << "cannot copy " << file << Qt::endl;

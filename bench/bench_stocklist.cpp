@@ -6,6 +6,7 @@
 //
 // A missing FILE is generated first with lwjxc-datagen (next to this program).
 
+#include "BenchSupport.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
 #include "data/Dialect.h"
@@ -32,20 +33,12 @@
 #include <algorithm>
 #include <cstdio>
 
+using BenchSupport::median;
+using BenchSupport::out;
+using BenchSupport::percentile90;
+using BenchSupport::report;
+
 namespace {
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n == 0 ? 0.0 : (n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2);
-}
 
 double residentMegabytes()
 {
@@ -122,23 +115,12 @@ int main(int argc, char **argv)
     const QString file = parser.value(dbOption);
     const int runs = std::max(1, parser.value(runsOption).toInt());
 
-    if (!QFile::exists(file)) {
-        const QString datagen =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lwjxc-datagen"));
-        out() << "generating " << file << " ..." << Qt::endl;
-        if (QProcess::execute(datagen, {QStringLiteral("--stock"), parser.value(stockOption),
-                                        QStringLiteral("--sales"), parser.value(stockOption),
-                                        QStringLiteral("--out"), file}) != 0) {
-            out() << "lwjxc-datagen failed" << Qt::endl;
-            return 1;
-        }
-    }
+    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(stockOption)))
+        return 1;
 
     // Preferences and layouts of this run stay out of the user's folders.
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, home.path());
+    BenchSupport::keepSettingsIn(home);
     SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
 
     Database db{DatabaseLocation::fromArgument(file)};
