@@ -6,6 +6,8 @@ cd "$(dirname "$0")"
 root=$(pwd)
 
 bash scripts/install-deps.sh --test
+# Fails naming the package when the build uses one the script does not install.
+bash scripts/check-deps.sh
 
 build=${LWJXC_TEST_BUILD_DIR:-"$root/build-test"}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLWJXC_WERROR=ON

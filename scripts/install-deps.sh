@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for building (and, with
 # --test, for testing). Runs apt-get only when something is missing.
+# --list-build prints the build list, one package a line, and installs
+# nothing (scripts/check-deps.sh reads it).
 set -euo pipefail
 
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql qt6-charts-dev
     libgl-dev libqt6opengl6-dev zlib1g-dev libfreexl-dev libxlsxwriter-dev fonts-noto-cjk
+    qt6-translations-l10n dpkg-dev file
 )
 test_packages=(
     postgresql python3-xlrd poppler-utils xvfb xauth imagemagick sqlite3 clang-format
+    desktop-file-utils appstream
 )
+
+if [[ "${1:-}" == "--list-build" ]]; then
+    printf '%s\n' "${build_packages[@]}"
+    exit 0
+fi
 
 wanted=("${build_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then
