@@ -1,6 +1,9 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
 #include "data/SettingsStore.h"
+#include "shell/ChineseUi.h"
+#include "shell/CommandLine.h"
+#include "shell/DesktopShortcut.h"
 #include "shell/HintStyle.h"
 #include "shell/TMainForm.h"
 
@@ -9,6 +12,8 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QStandardPaths>
+
+#include <cstdio>
 
 namespace {
 
@@ -34,10 +39,36 @@ void useFontWithChineseGlyphs()
 
 int main(int argc, char *argv[])
 {
+    // The command line is read before QApplication, which needs a display:
+    // --help, --version and a mistyped option answer on any terminal, and a
+    // mistake opens neither a window nor the database.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine commandLine = CommandLine::parse(arguments);
+    switch (commandLine.action()) {
+    case CommandLine::Action::ShowHelp:
+        std::fputs(CommandLine::helpText(QStringLiteral("lwjxc")).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        std::fputs(CommandLine::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Error:
+        std::fputs((commandLine.errorText() + u'\n').toLocal8Bit().constData(), stderr);
+        return CommandLine::UsageErrorStatus;
+    case CommandLine::Action::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("jxc"));
     QApplication::setApplicationDisplayName(QStringLiteral("岚蔚箱包销售管理软件"));
+    QApplication::setWindowIcon(DesktopShortcut::programIcon());
+    if (!ChineseUi::install(app))
+        std::fputs("lwjxc：找不到 Qt 的中文翻译 qtbase_zh_CN.qm（软件包 qt6-translations-l10n），"
+                   "Qt 自带的按钮和菜单仍是英文\n",
+                   stderr);
     useFontWithChineseGlyphs();
     QApplication::setStyle(new HintStyle);
 

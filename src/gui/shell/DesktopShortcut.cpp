@@ -104,11 +104,29 @@ QString DesktopShortcut::path() const
     return m_folder.isEmpty() ? QString() : QDir(m_folder).filePath(fileName());
 }
 
-QString DesktopShortcut::desktopEntry(const QString &executable, const QString &iconPath)
+QIcon DesktopShortcut::programIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/lwjxc.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QString DesktopShortcut::installedIconName(const QString &executable)
+{
+    const QDir bin = QFileInfo(executable).absoluteDir();
+    const QString svg = bin.filePath(QStringLiteral("../share/icons/hicolor/scalable/apps/lwjxc.svg"));
+    return bin.dirName() == QLatin1String("bin") && QFileInfo(svg).isFile() ? QStringLiteral("lwjxc")
+                                                                            : QString();
+}
+
+QString DesktopShortcut::desktopEntry(const QString &executable, const QString &iconPath,
+                                      const QStringList &arguments)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(executable);
     Q_UNUSED(iconPath);
+    Q_UNUSED(arguments);
     return QString();
 #else
     const QString folder = QFileInfo(executable).absolutePath();
@@ -117,30 +135,34 @@ QString DesktopShortcut::desktopEntry(const QString &executable, const QString &
                                   "Version=1.0\n");
     text += QStringLiteral("Name=") + escapeValue(title()) + u'\n';
     text += QStringLiteral("Comment=") + escapeValue(title()) + u'\n';
-    text += QStringLiteral("Exec=") + execArgument(executable) + u'\n';
+    text += QStringLiteral("Exec=") + execArgument(executable);
+    for (const QString &argument : arguments)
+        text += u' ' + execArgument(argument);
+    text += u'\n';
     text += QStringLiteral("Path=") + escapeValue(folder) + u'\n';
     // Without an icon of its own the program shows the desktop's generic one.
     text += QStringLiteral("Icon=") +
             (iconPath.isEmpty() ? QStringLiteral("application-x-executable") : escapeValue(iconPath)) + u'\n';
     text += QStringLiteral("Terminal=false\n"
-                           "Categories=Office;\n");
+                           "Categories=Office;Finance;\n");
     return text;
 #endif
 }
 
-bool DesktopShortcut::create(const QString &executable, const QIcon &icon) const
+bool DesktopShortcut::create(const QString &executable, const QIcon &icon, const QStringList &arguments) const
 {
     const QString target = path();
     if (target.isEmpty() || executable.isEmpty())
         return false;
 #ifdef Q_OS_WIN
     Q_UNUSED(icon);
+    Q_UNUSED(arguments);
     // The shell link takes the program's own icon and folder from the target.
     QFile::remove(target);
     return QFile::link(QDir::toNativeSeparators(executable), target);
 #else
-    QString iconPath;
-    if (!icon.isNull()) {
+    QString iconPath = installedIconName(executable);
+    if (iconPath.isEmpty() && !icon.isNull()) {
         const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         if (!dataFolder.isEmpty() && QDir().mkpath(dataFolder)) {
             const QString file = QDir(dataFolder).filePath(QStringLiteral("lwjxc.png"));
@@ -151,7 +173,7 @@ bool DesktopShortcut::create(const QString &executable, const QIcon &icon) const
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(desktopEntry(executable, iconPath).toUtf8());
+    file.write(desktopEntry(executable, iconPath, arguments).toUtf8());
     if (!file.commit())
         return false;
     // Desktops start only launchers that are marked executable.

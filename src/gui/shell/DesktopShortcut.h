@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 
 // The program's launcher on the operator's desktop, made again at every
 // login so it follows the program when the folder is moved. On Windows a
@@ -30,14 +31,23 @@ public:
     // Where the shortcut goes; empty when there is no desktop folder.
     QString path() const;
 
-    // Writes the shortcut for the given program, replacing an older one.
-    // The icon, when given, is stored beside the user's data and named in
-    // the launcher. False (and nothing written) when there is no desktop
+    // Writes the shortcut for the given program and its arguments,
+    // replacing an older one. An installed program (its icon in
+    // <prefix>/share/icons beside <prefix>/bin) names its icon by theme name;
+    // otherwise the icon, when given, is stored beside the user's data and
+    // named by path. False (and nothing written) when there is no desktop
     // folder or it cannot be written; the login goes on regardless.
-    bool create(const QString &executable, const QIcon &icon = QIcon()) const;
+    bool create(const QString &executable, const QIcon &icon = QIcon(),
+                const QStringList &arguments = QStringList()) const;
 
     // The launcher's text for a program; public so tests can read the quoting.
-    static QString desktopEntry(const QString &executable, const QString &iconPath);
+    static QString desktopEntry(const QString &executable, const QString &iconPath,
+                                const QStringList &arguments = QStringList());
+
+    // The program's suitcase icon, in every size it is drawn in.
+    static QIcon programIcon();
+    // "lwjxc" when the program is installed with its icon, else "".
+    static QString installedIconName(const QString &executable);
 
 private:
     QString m_folder;

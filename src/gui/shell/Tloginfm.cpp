@@ -137,7 +137,12 @@ void Tloginfm::createDesktopShortcut()
     // A missing or read-only desktop must not keep anybody from working.
     const DesktopShortcut shortcut =
         m_desktopFolder.isEmpty() ? DesktopShortcut() : DesktopShortcut(m_desktopFolder);
-    shortcut.create(QApplication::applicationFilePath(), QApplication::windowIcon());
+    // A database named at start (--database or LWJXC_DATABASE) is named in
+    // the launcher too, so the desktop opens the same shop.
+    QStringList arguments;
+    if (m_db.location().explicitlyNamed)
+        arguments << QStringLiteral("--database") << m_db.location().argumentWithoutPassword();
+    shortcut.create(QApplication::applicationFilePath(), DesktopShortcut::programIcon(), arguments);
 }
 
 void Tloginfm::login()

@@ -10,9 +10,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -55,6 +57,10 @@ private slots:
     void legacyPlainPasswordIsAcceptedOnceThenHashed();
     void typedNameIsUsedAsTyped();
     void shortcutIsMadeAtEveryShow();
+    void shortcutNamesTheDatabaseChosenAtStart();
+    void shortcutArgumentsAreQuoted_data();
+    void shortcutArgumentsAreQuoted();
+    void shortcutIconIsTheInstalledOneOrWrittenBesideTheData();
     void desktopFolderFollowsTheUserDirs();
 
 private:
@@ -423,6 +429,112 @@ void TestTloginfm::shortcutIsMadeAtEveryShow()
     QTest::keyClicks(passwordBox(*w2), Schema::kDefaultPassword);
     QTest::mouseClick(button(*w2, QStringLiteral("loginButton")), Qt::LeftButton);
     QCOMPARE(w2->result(), int(QDialog::Accepted));
+}
+
+namespace {
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+} // namespace
+
+void TestTloginfm::shortcutNamesTheDatabaseChosenAtStart()
+{
+    const QString desk = m_dir->filePath(QStringLiteral("desk"));
+    const QString file = QDir(desk).filePath(DesktopShortcut::fileName());
+    const QString exe = QApplication::applicationFilePath();
+
+    // The default database: the launcher starts the program plainly.
+    showLogin();
+    QVERIFY2(readAll(file).contains(QStringLiteral("\nExec=\"") + exe + QStringLiteral("\"\n")),
+             qPrintable(readAll(file)));
+
+    // A database named at start is named in the launcher too.
+    DatabaseLocation named = m_t->location();
+    named.explicitlyNamed = true;
+    Database other(named, QStringLiteral("named_at_start"));
+    QVERIFY2(other.isOpen(), qPrintable(other.errorText()));
+    Tloginfm w(other, *m_settings);
+    w.setDesktopFolder(desk);
+    w.show();
+    const QString expected = QStringLiteral("\nExec=\"%1\" \"--database\" \"%2\"\n").arg(exe, named.path);
+    QVERIFY2(readAll(file).contains(expected), qPrintable(readAll(file)));
+}
+
+void TestTloginfm::shortcutArgumentsAreQuoted_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("inExec");
+
+    QTest::newRow("spaces and Chinese")
+        << QStringLiteral("/home/店主/My Shop/data.mdb") << QStringLiteral("\"/home/店主/My Shop/data.mdb\"");
+    QTest::newRow("shell characters") << QStringLiteral("/srv/a\"b$c`d\\e.mdb")
+                                      << QStringLiteral("\"/srv/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e.mdb\"");
+    QTest::newRow("percent of an address") << QStringLiteral("postgresql://a%40b@h:5432/db")
+                                           << QStringLiteral("\"postgresql://a%%40b@h:5432/db\"");
+}
+
+void TestTloginfm::shortcutArgumentsAreQuoted()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, inExec);
+
+    const QString entry = DesktopShortcut::desktopEntry(
+        QStringLiteral("/usr/bin/lwjxc"), QStringLiteral("lwjxc"), {QStringLiteral("--database"), argument});
+    const QString expected = QStringLiteral("\nExec=\"/usr/bin/lwjxc\" \"--database\" ") + inExec + u'\n';
+    QVERIFY2(entry.contains(expected), qPrintable(entry + QStringLiteral("\nexpected:") + expected));
+    // The entry stays valid for the desktop's own checker when it is there.
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty())
+        return;
+    const QString file = m_dir->filePath(QStringLiteral("check.desktop"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(entry.toUtf8());
+    }
+    QProcess process;
+    process.start(validator, {file});
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardOutput().constData());
+}
+
+void TestTloginfm::shortcutIconIsTheInstalledOneOrWrittenBesideTheData()
+{
+    // An installed program: <prefix>/bin beside <prefix>/share/icons.
+    const QDir prefix(m_dir->filePath(QStringLiteral("usr")));
+    QVERIFY(prefix.mkpath(QStringLiteral("bin")));
+    const QString exe = prefix.filePath(QStringLiteral("bin/lwjxc"));
+    {
+        QFile program(exe);
+        QVERIFY(program.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(DesktopShortcut::installedIconName(exe), QString());
+    QVERIFY(prefix.mkpath(QStringLiteral("share/icons/hicolor/scalable/apps")));
+    QVERIFY(QFile::copy(QStringLiteral(":/icons/hicolor/16x16/apps/lwjxc.png"),
+                        prefix.filePath(QStringLiteral("share/icons/hicolor/scalable/apps/lwjxc.svg"))));
+    QCOMPARE(DesktopShortcut::installedIconName(exe), QStringLiteral("lwjxc"));
+
+    const QString desk = m_dir->filePath(QStringLiteral("desk"));
+    const DesktopShortcut shortcut(desk);
+    QVERIFY(shortcut.create(exe, DesktopShortcut::programIcon()));
+    QVERIFY2(readAll(shortcut.path()).contains(QStringLiteral("\nIcon=lwjxc\n")),
+             qPrintable(readAll(shortcut.path())));
+
+    // Run from a build folder: the suitcase is written beside the user's data.
+    QVERIFY(shortcut.create(QApplication::applicationFilePath(), DesktopShortcut::programIcon()));
+    const QString text = readAll(shortcut.path());
+    const qsizetype at = text.indexOf(QStringLiteral("\nIcon=")) + 6;
+    const QString iconFile = text.mid(at, text.indexOf(u'\n', at) - at);
+    QVERIFY2(iconFile.endsWith(QStringLiteral("/lwjxc.png")), qPrintable(text));
+    const QImage image(iconFile);
+    QCOMPARE(image.size(), QSize(256, 256));
+    // The suitcase's brown body at the centre, not a blank or generic icon.
+    const QColor centre = image.pixelColor(128, 110);
+    QVERIFY2(centre.red() > centre.blue() + 60, qPrintable(centre.name()));
 }
 
 void TestTloginfm::desktopFolderFollowsTheUserDirs()
