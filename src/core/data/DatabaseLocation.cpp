@@ -72,16 +72,3 @@ QString DatabaseLocation::displayName() const
         name.prepend(user + u'@');
     return name;
 }
-
-QString DatabaseLocation::argumentWithoutPassword() const
-{
-    if (!isPostgreSQL())
-        return QFileInfo(path).absoluteFilePath();
-    QUrl url;
-    url.setScheme(QStringLiteral("postgresql"));
-    url.setUserName(user);
-    url.setHost(host);
-    url.setPort(port);
-    url.setPath(u'/' + database);
-    return url.toString(QUrl::FullyEncoded);
-}

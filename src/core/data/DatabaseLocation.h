@@ -37,11 +37,5 @@ struct DatabaseLocation
     // The file, or "user@host:port/db" (never the password), for messages.
     QString displayName() const;
 
-    // The value of --database that opens this database again: the file's
-    // absolute path, or the server's address without the password (a
-    // launcher on the desktop is readable by anybody at the computer; the
-    // password then comes from ~/.pgpass or PGPASSWORD).
-    QString argumentWithoutPassword() const;
-
     QString errorText; // set when the argument could not be understood
 };

@@ -3,6 +3,7 @@
 #include "common/AppVersion.h"
 
 #include <QFileInfo>
+#include <QUrl>
 
 namespace {
 
@@ -114,4 +115,17 @@ QString CommandLine::helpText(const QString &programName)
 QString CommandLine::versionText()
 {
     return QStringLiteral("岚蔚箱包销售管理软件 (lwjxc) %1\n").arg(AppVersion::Number);
+}
+
+QString CommandLine::databaseArgument(const DatabaseLocation &location)
+{
+    if (!location.isPostgreSQL())
+        return QFileInfo(location.path).absoluteFilePath();
+    QUrl url;
+    url.setScheme(QStringLiteral("postgresql"));
+    url.setUserName(location.user);
+    url.setHost(location.host);
+    url.setPort(location.port);
+    url.setPath(u'/' + location.database);
+    return url.toString(QUrl::FullyEncoded);
 }

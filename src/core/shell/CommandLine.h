@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/DatabaseLocation.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,7 +28,14 @@ public:
     QString errorText() const { return m_error; }
 
     static QString helpText(const QString &programName);
+    // "岚蔚箱包销售管理软件 (lwjxc) <version from project()>".
     static QString versionText();
+
+    // The value of --database that opens this database again: the file's
+    // absolute path, or the server's address without the password (a
+    // launcher on the desktop is readable by anybody at the computer; the
+    // password then comes from ~/.pgpass or PGPASSWORD).
+    static QString databaseArgument(const DatabaseLocation &location);
 
 private:
     Action m_action = Action::Run;

@@ -2,10 +2,12 @@
 
 #include "DesktopShortcut.h"
 #include "common/Prompter.h"
+#include "data/Database.h"
 #include "data/FieldHelpers.h"
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 #include "data/SettingsStore.h"
+#include "shell/CommandLine.h"
 #include "shell/SessionLog.h"
 #include "shell/UserAccounts.h"
 
@@ -141,7 +143,7 @@ void Tloginfm::createDesktopShortcut()
     // the launcher too, so the desktop opens the same shop.
     QStringList arguments;
     if (m_db.location().explicitlyNamed)
-        arguments << QStringLiteral("--database") << m_db.location().argumentWithoutPassword();
+        arguments << QStringLiteral("--database") << CommandLine::databaseArgument(m_db.location());
     shortcut.create(QApplication::applicationFilePath(), DesktopShortcut::programIcon(), arguments);
 }
 
