@@ -3,6 +3,7 @@
 #include "DataGrid.h"
 #include "DataGridModel.h"
 #include "GroupedHeaderView.h"
+#include "PrintFont.h"
 
 #include "data/SqlListModel.h"
 
@@ -38,21 +39,201 @@ Qt::Alignment alignmentOf(const QVariant &value, Qt::Alignment fallback)
     return Qt::Alignment(value.toInt());
 }
 
+// Text on paper is not made smaller than this by fitting the grid to the
+// page; a grid that would need it is printed across a landscape page.
+constexpr qreal kSmallestPointSize = 6.5;
+
+// The widest piece of a text that cannot be wrapped: a number, a date,
+// a code; Chinese text may break after any character.
+qreal unbreakableWidth(const QFontMetricsF &metrics, const QString &text)
+{
+    qreal widest = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool end = i == text.size() || text.at(i).isSpace() || text.at(i).unicode() >= 0x2E80;
+        if (!end)
+            continue;
+        if (i > start)
+            widest = std::max(widest, metrics.horizontalAdvance(text.mid(start, i - start)));
+        if (i < text.size() && !text.at(i).isSpace())
+            widest = std::max(widest, metrics.horizontalAdvance(text.at(i)));
+        start = i + 1;
+    }
+    return widest;
+}
+
+// Where the columns go. The grid is laid out at the print font's own size
+// with every title and figure whole, then the whole of it is scaled onto the
+// page: nothing is ever clipped, only made smaller, and not below
+// kSmallestPointSize while a landscape page or wrapped titles can avoid it.
+struct GridLayout
+{
+    QList<int> columns;  // logical, in the order shown
+    QList<qreal> widths; // in printer pixels at the unscaled font size
+    qreal scale = 1;
+    bool wrapTitles = false;
+};
+
+class GridLayoutPlanner
+{
+public:
+    GridLayoutPlanner(const DataGrid &grid, const GridPrintSettings &settings, const QFont &font,
+                      QPaintDevice *device)
+        : m_grid(grid), m_settings(settings), m_font(font), m_bold(font), m_device(device)
+    {
+        m_bold.setBold(true);
+        m_padding = device->logicalDpiX() / 48.0;
+        measure();
+    }
+
+    GridLayout plan(qreal pageWidth, bool wrapTitles) const
+    {
+        GridLayout layout;
+        layout.columns = m_columns;
+        layout.wrapTitles = wrapTitles;
+        const QList<qreal> needed = neededWidths(wrapTitles);
+        qreal neededTotal = 0;
+        for (const qreal need : needed)
+            neededTotal += need;
+        if (neededTotal > pageWidth) {
+            layout.scale = pageWidth / neededTotal;
+            layout.widths = needed;
+            return layout;
+        }
+        if (!m_settings.fitToPageWidth) {
+            for (int i = 0; i < needed.size(); ++i)
+                layout.widths << std::max(needed.at(i),
+                                          m_screenWidths.at(i) * m_device->logicalDpiX() / 96.0);
+            return layout;
+        }
+        // The screen's proportions on the page's width; columns that would
+        // come out narrower than their content take the space from those
+        // that have some to spare.
+        qreal screenTotal = 0;
+        for (const qreal width : m_screenWidths)
+            screenTotal += width;
+        qreal total = 0;
+        qreal slack = 0;
+        for (int i = 0; i < needed.size(); ++i) {
+            const qreal proportional = screenTotal > 0 ? m_screenWidths.at(i) * pageWidth / screenTotal : 0;
+            layout.widths << std::max(proportional, needed.at(i));
+            total += layout.widths.last();
+            slack += layout.widths.last() - needed.at(i);
+        }
+        const qreal excess = total - pageWidth;
+        if (excess > 0 && slack > 0) {
+            for (int i = 0; i < needed.size(); ++i)
+                layout.widths[i] -= (layout.widths.at(i) - needed.at(i)) * excess / slack;
+        }
+        return layout;
+    }
+
+    qreal padding() const { return m_padding; }
+
+private:
+    void measure()
+    {
+        const GroupedHeaderView *header = m_grid.header();
+        const QList<DataGridColumn> &columns = m_grid.columns();
+        const DataGridModel *model = m_grid.gridModel();
+        const QFontMetricsF metrics(m_font, m_device);
+        const QFontMetricsF titleMetrics(m_bold, m_device);
+        const int sampleRows = std::min(model->rowCount(), 500);
+        const qreal readableWidth = metrics.horizontalAdvance(QStringLiteral("新秀丽拉杆"));
+        for (int visual = 0; visual < header->count(); ++visual) {
+            const int logical = header->logicalIndex(visual);
+            if (logical < 0 || logical >= columns.size() || header->isSectionHidden(logical))
+                continue;
+            const int shown = header->sectionSize(logical);
+            m_columns << logical;
+            m_screenWidths << (shown > 0 ? shown : columns.at(logical).width);
+            const QString title = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
+            m_titleWidths << titleMetrics.horizontalAdvance(title);
+            m_titlePieceWidths << unbreakableWidth(titleMetrics, title);
+            qreal content = unbreakableWidth(metrics, m_grid.footerText(logical));
+            qreal whole = 0;
+            for (int row = 0; row < sampleRows; ++row) {
+                const QString value = model->data(model->index(row, logical)).toString();
+                content = std::max(content, unbreakableWidth(metrics, value));
+                whole = std::max(whole, metrics.horizontalAdvance(value));
+            }
+            // A name may wrap, but not down to a character a line.
+            m_contentWidths << std::max(content, std::min(whole, readableWidth));
+            m_upperTitles
+                << model->headerData(logical, Qt::Horizontal, DataGridModel::UpperTitleRole).toString();
+        }
+    }
+
+    QList<qreal> neededWidths(bool wrapTitles) const
+    {
+        const QFontMetricsF titleMetrics(m_bold, m_device);
+        const qreal extra = 2 * m_padding + 2;
+        QList<qreal> needed;
+        for (int i = 0; i < m_columns.size(); ++i)
+            needed << std::max(wrapTitles ? m_titlePieceWidths.at(i) : m_titleWidths.at(i),
+                               m_contentWidths.at(i)) +
+                          extra;
+        // An upper title spans its group: the group is at least as wide.
+        int i = 0;
+        while (i < m_columns.size()) {
+            int last = i;
+            const QString &upper = m_upperTitles.at(i);
+            while (!upper.isEmpty() && last + 1 < m_columns.size() && m_upperTitles.at(last + 1) == upper)
+                ++last;
+            if (!upper.isEmpty()) {
+                const qreal want = (wrapTitles ? unbreakableWidth(titleMetrics, upper)
+                                               : titleMetrics.horizontalAdvance(upper)) +
+                                   extra;
+                qreal have = 0;
+                for (int k = i; k <= last; ++k)
+                    have += needed.at(k);
+                if (have < want) {
+                    for (int k = i; k <= last; ++k)
+                        needed[k] += (want - have) / (last - i + 1);
+                }
+            }
+            i = last + 1;
+        }
+        return needed;
+    }
+
+    const DataGrid &m_grid;
+    const GridPrintSettings &m_settings;
+    QFont m_font;
+    QFont m_bold;
+    QPaintDevice *m_device;
+    qreal m_padding = 0;
+    QList<int> m_columns;
+    QList<qreal> m_screenWidths;
+    QList<qreal> m_titleWidths;
+    QList<qreal> m_titlePieceWidths;
+    QList<qreal> m_contentWidths;
+    QList<QString> m_upperTitles;
+};
+
 // Everything one printout needs, measured for one printer.
 class PageRenderer
 {
 public:
-    PageRenderer(QPrinter *printer, QPainter &painter, DataGrid &grid, const GridPrinter &owner)
-        : m_printer(printer), m_painter(painter), m_grid(grid), m_owner(owner), m_settings(owner.settings())
+    PageRenderer(QPrinter *printer, QPainter &painter, DataGrid &grid, const GridPrinter &owner,
+                 const QFont &font, const GridLayout &layout)
+        : m_printer(printer), m_painter(painter), m_grid(grid), m_owner(owner), m_settings(owner.settings()),
+          m_font(font), m_columns(layout.columns), m_widths(layout.widths), m_scale(layout.scale),
+          m_wrapTitles(layout.wrapTitles)
     {
         const qreal dpi = printer->resolution();
-        m_page = QRectF(QPointF(0, 0), printer->pageLayout().paintRectPixels(printer->resolution()).size());
-        m_font = QFont(m_settings.fontFamily);
-        m_font.setPointSizeF(m_settings.fontPointSize);
+        // The page in the grid's own units: the painter scales them onto paper.
+        m_page =
+            QRectF(QPointF(0, 0),
+                   printer->pageLayout().paintRectPixels(printer->resolution()).size().toSizeF() / m_scale);
         m_lineHeight = QFontMetricsF(m_font, printer).height();
         m_padding = dpi / 48.0; // half a millimetre or so
         m_hairline = std::max<qreal>(1.0, dpi / 150.0);
-        chooseColumns(dpi);
+        qreal x = 0;
+        for (const qreal width : std::as_const(m_widths)) {
+            m_left << x;
+            x += width;
+        }
     }
 
     int run()
@@ -92,99 +273,6 @@ public:
     }
 
 private:
-    void chooseColumns(qreal dpi)
-    {
-        const GroupedHeaderView *header = m_grid.header();
-        const QList<DataGridColumn> &columns = m_grid.columns();
-        qreal total = 0;
-        QList<qreal> widths;
-        for (int visual = 0; visual < header->count(); ++visual) {
-            const int logical = header->logicalIndex(visual);
-            if (logical < 0 || logical >= columns.size() || header->isSectionHidden(logical))
-                continue;
-            const int shown = header->sectionSize(logical);
-            const qreal width = shown > 0 ? shown : columns.at(logical).width;
-            m_columns << logical;
-            widths << width;
-            total += width;
-        }
-        // Screen pixels to printer pixels, unless the grid is fitted to the page.
-        const qreal scale = m_settings.fitToPageWidth && total > 0 ? m_page.width() / total : dpi / 96.0;
-        for (qreal &width : widths)
-            width *= scale;
-        if (m_settings.fitToPageWidth)
-            widenToContent(widths);
-        qreal x = 0;
-        for (const qreal width : std::as_const(widths)) {
-            m_left << x;
-            m_widths << width;
-            x += width;
-        }
-    }
-
-    // The widest piece of a text that cannot be wrapped: a number, a date,
-    // a code; Chinese text may break after any character.
-    static qreal unbreakableWidth(const QFontMetricsF &metrics, const QString &text)
-    {
-        qreal widest = 0;
-        qsizetype start = 0;
-        for (qsizetype i = 0; i <= text.size(); ++i) {
-            const bool end = i == text.size() || text.at(i).isSpace() || text.at(i).unicode() >= 0x2E80;
-            if (!end)
-                continue;
-            if (i > start)
-                widest = std::max(widest, metrics.horizontalAdvance(text.mid(start, i - start)));
-            if (i < text.size() && !text.at(i).isSpace())
-                widest = std::max(widest, metrics.horizontalAdvance(text.at(i)));
-            start = i + 1;
-        }
-        return widest;
-    }
-
-    // Fitting to the page keeps the grid's proportions, but a column is not
-    // made narrower than its title or than the numbers and dates in it (read
-    // from the first rows): space comes from the columns that have some to
-    // spare, and only when none do is everything scaled down.
-    void widenToContent(QList<qreal> &widths) const
-    {
-        const DataGridModel *model = m_grid.gridModel();
-        QFont bold = m_font;
-        bold.setBold(true);
-        const QFontMetricsF metrics(m_font, m_printer);
-        const QFontMetricsF titleMetrics(bold, m_printer);
-        const int sampleRows = std::min(model->rowCount(), 500);
-        QList<qreal> needed;
-        for (int i = 0; i < m_columns.size(); ++i) {
-            const int column = m_columns.at(i);
-            qreal need = titleMetrics.horizontalAdvance(
-                model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
-            need = std::max(need, unbreakableWidth(metrics, m_grid.footerText(column)));
-            for (int row = 0; row < sampleRows; ++row)
-                need = std::max(need,
-                                unbreakableWidth(metrics, model->data(model->index(row, column)).toString()));
-            needed << need + 2 * m_padding + 1;
-        }
-        qreal total = 0;
-        qreal slack = 0;
-        qreal neededTotal = 0;
-        for (int i = 0; i < widths.size(); ++i) {
-            widths[i] = std::max(widths.at(i), needed.at(i));
-            total += widths.at(i);
-            slack += widths.at(i) - needed.at(i);
-            neededTotal += needed.at(i);
-        }
-        const qreal excess = total - m_page.width();
-        if (excess <= 0)
-            return;
-        if (slack >= excess) {
-            for (int i = 0; i < widths.size(); ++i)
-                widths[i] -= (widths.at(i) - needed.at(i)) * excess / slack;
-        } else {
-            for (int i = 0; i < widths.size(); ++i)
-                widths[i] = needed.at(i) * m_page.width() / neededTotal;
-        }
-    }
-
     qreal bottom() const
     {
         return m_page.height() - (m_settings.footerCentre.isEmpty() ? 0 : m_lineHeight * 1.5);
@@ -194,6 +282,7 @@ private:
     {
         ++m_pageNumber;
         m_y = 0;
+        m_painter.setTransform(QTransform::fromScale(m_scale, m_scale));
         m_painter.setFont(m_font);
         m_painter.setPen(Qt::black);
         const QString header = m_owner.substituted(m_settings.headerCentre, m_pageNumber);
@@ -280,48 +369,81 @@ private:
         return std::min(height + 2 * m_padding, bottom() / 2);
     }
 
+    // Height of a title cell: one line, or as many as a wrapped title needs.
+    qreal titleHeight(const QFontMetricsF &metrics, const QString &text, qreal width) const
+    {
+        const qreal line = m_lineHeight + 2 * m_padding;
+        if (!m_wrapTitles)
+            return line;
+        const QRectF room(0, 0, std::max<qreal>(width - 2 * m_padding, 1), 1e6);
+        return std::max(line, metrics.boundingRect(room, Qt::TextWordWrap, text).height() + 2 * m_padding);
+    }
+
     void drawTitles()
     {
         const DataGridModel *model = m_grid.gridModel();
-        const qreal line = m_lineHeight + 2 * m_padding;
         QFont bold = m_font;
         bold.setBold(true);
+        const QFontMetricsF metrics(bold, m_printer);
+        const auto upperOf = [model](int logical) {
+            return model->headerData(logical, Qt::Horizontal, DataGridModel::UpperTitleRole).toString();
+        };
+        const auto lowerOf = [model](int logical) {
+            return model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
+        };
+        // Adjacent columns with the same upper title share one cell.
+        QList<QPair<int, int>> groups;
+        for (int i = 0; i < m_columns.size();) {
+            int last = i;
+            const QString upper = upperOf(m_columns.at(i));
+            while (!upper.isEmpty() && last + 1 < m_columns.size() &&
+                   upperOf(m_columns.at(last + 1)) == upper)
+                ++last;
+            groups.append({i, last});
+            i = last + 1;
+        }
+        qreal upperHeight = m_lineHeight + 2 * m_padding;
+        qreal lowerHeight = upperHeight;
+        for (const auto &[first, last] : std::as_const(groups)) {
+            const QString upper = upperOf(m_columns.at(first));
+            if (upper.isEmpty())
+                continue;
+            const qreal width = m_left.at(last) + m_widths.at(last) - m_left.at(first);
+            upperHeight = std::max(upperHeight, titleHeight(metrics, upper, width));
+            for (int k = first; k <= last; ++k)
+                lowerHeight =
+                    std::max(lowerHeight, titleHeight(metrics, lowerOf(m_columns.at(k)), m_widths.at(k)));
+        }
+        for (const auto &[first, last] : std::as_const(groups)) {
+            if (upperOf(m_columns.at(first)).isEmpty())
+                lowerHeight = std::max(
+                    lowerHeight,
+                    titleHeight(metrics, lowerOf(m_columns.at(first)), m_widths.at(first)) - upperHeight);
+        }
+
         m_painter.setFont(bold);
-        int i = 0;
-        while (i < m_columns.size()) {
-            const int logical = m_columns.at(i);
-            const QString upper =
-                model->headerData(logical, Qt::Horizontal, DataGridModel::UpperTitleRole).toString();
+        for (const auto &[first, last] : std::as_const(groups)) {
+            const int logical = m_columns.at(first);
+            const QString upper = upperOf(logical);
             const QColor background =
                 colourOf(model->headerData(logical, Qt::Horizontal, Qt::BackgroundRole));
             const QColor foreground =
                 colourOf(model->headerData(logical, Qt::Horizontal, Qt::ForegroundRole));
-            // Adjacent columns with the same upper title share one cell.
-            int last = i;
-            while (!upper.isEmpty() && last + 1 < m_columns.size() &&
-                   model->headerData(m_columns.at(last + 1), Qt::Horizontal, DataGridModel::UpperTitleRole)
-                           .toString() == upper)
-                ++last;
-            const qreal left = m_left.at(i);
+            const qreal left = m_left.at(first);
             const qreal right = m_left.at(last) + m_widths.at(last);
             if (upper.isEmpty()) {
-                const QString lower = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
-                drawCell(QRectF(left, m_y, right - left, 2 * line), lower, Qt::AlignCenter, background,
-                         foreground);
-            } else {
-                drawCell(QRectF(left, m_y, right - left, line), upper, Qt::AlignCenter, background,
-                         foreground);
-                for (int k = i; k <= last; ++k) {
-                    const QString lower =
-                        model->headerData(m_columns.at(k), Qt::Horizontal, Qt::DisplayRole).toString();
-                    drawCell(QRectF(m_left.at(k), m_y + line, m_widths.at(k), line), lower, Qt::AlignCenter,
-                             background, foreground);
-                }
+                drawCell(QRectF(left, m_y, right - left, upperHeight + lowerHeight), lowerOf(logical),
+                         Qt::AlignCenter, background, foreground);
+                continue;
             }
-            i = last + 1;
+            drawCell(QRectF(left, m_y, right - left, upperHeight), upper, Qt::AlignCenter, background,
+                     foreground);
+            for (int k = first; k <= last; ++k)
+                drawCell(QRectF(m_left.at(k), m_y + upperHeight, m_widths.at(k), lowerHeight),
+                         lowerOf(m_columns.at(k)), Qt::AlignCenter, background, foreground);
         }
         m_painter.setFont(m_font);
-        m_y += 2 * line;
+        m_y += upperHeight + lowerHeight;
     }
 
     void drawRow(int row, const QStringList &texts, qreal height)
@@ -362,12 +484,14 @@ private:
     const GridPrintSettings &m_settings;
     QRectF m_page;
     QFont m_font;
+    QList<int> m_columns; // logical, in the order shown
+    QList<qreal> m_widths;
+    qreal m_scale = 1;
+    bool m_wrapTitles = false;
     qreal m_lineHeight = 0;
     qreal m_padding = 0;
     qreal m_hairline = 1;
-    QList<int> m_columns; // logical, in the order shown
     QList<qreal> m_left;
-    QList<qreal> m_widths;
     qreal m_y = 0;
     int m_pageNumber = 0;
 };
@@ -415,10 +539,37 @@ void GridPrinter::render(QPrinter *printer)
         list->fetchAll();
         QApplication::restoreOverrideCursor();
     }
+    const QFont font = PrintFont::make(m_settings.fontFamily, m_settings.fontPointSize);
+    const GridLayoutPlanner planner(*m_grid, m_settings, font, printer);
+    const auto pageWidth = [printer](QPageLayout::Orientation orientation) {
+        QPageLayout layout = printer->pageLayout();
+        layout.setOrientation(orientation);
+        return qreal(layout.paintRectPixels(printer->resolution()).width());
+    };
+    const auto readable = [this](const GridLayout &layout) {
+        return m_settings.fontPointSize * layout.scale >= kSmallestPointSize - 0.01;
+    };
+    QPageLayout::Orientation orientation = printer->pageLayout().orientation();
+    GridLayout layout = planner.plan(pageWidth(orientation), false);
+    if (!readable(layout) && orientation == QPageLayout::Portrait) {
+        orientation = QPageLayout::Landscape;
+        layout = planner.plan(pageWidth(orientation), false);
+    }
+    if (!readable(layout)) {
+        // Titles may wrap; figures never do.
+        const GridLayout wrapped = planner.plan(pageWidth(orientation), true);
+        if (wrapped.scale > layout.scale)
+            layout = wrapped;
+    }
+    if (orientation != printer->pageLayout().orientation())
+        printer->setPageOrientation(orientation);
+    m_orientation = orientation;
+    m_scale = layout.scale;
+
     QPainter painter;
     if (!painter.begin(printer))
         return;
-    PageRenderer renderer(printer, painter, *m_grid, *this);
+    PageRenderer renderer(printer, painter, *m_grid, *this, font, layout);
     m_pages = renderer.run();
     painter.end();
 }

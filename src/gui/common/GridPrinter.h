@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMarginsF>
 #include <QObject>
+#include <QPageLayout>
 #include <QPair>
 #include <QPointer>
 #include <QString>
@@ -69,6 +70,10 @@ public:
     // Renders every page onto the printer (the preview's paint request).
     void render(QPrinter *printer);
     int lastPageCount() const { return m_pages; }
+    // How the last rendering fitted the grid: the page's orientation and the
+    // factor by which the print font was scaled to get every column on it.
+    QPageLayout::Orientation lastOrientation() const { return m_orientation; }
+    qreal lastScale() const { return m_scale; }
 
     // Tests see the preview through this instead of a window.
     using PreviewHook = std::function<void(GridPrinter &)>;
@@ -82,4 +87,6 @@ private:
     GridPrintSettings m_settings;
     QList<QPair<QString, QString>> m_substitutions;
     int m_pages = 0;
+    QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
+    qreal m_scale = 1;
 };

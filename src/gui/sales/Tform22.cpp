@@ -1,5 +1,6 @@
 #include "Tform22.h"
 
+#include "common/PrintFont.h"
 #include "common/Prompter.h"
 #include "data/Clock.h"
 #include "data/NumberFormat.h"
@@ -7,6 +8,7 @@
 #include "sales/CapitalAmount.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -32,39 +34,68 @@ QString &redirect()
     return path;
 }
 
+QString &preferredFamily()
+{
+    static QString family = QStringLiteral("宋体");
+    return family;
+}
+
 QFont documentFont(double points, double fontScale, bool bold = false, bool underline = false)
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                      QStringLiteral("Noto Sans CJK SC")});
-    font.setStyleHint(QFont::Serif);
     // The painter counts in design pixels; the font's points are scaled so
     // that they come out at their printed size.
-    font.setPointSizeF(points * fontScale);
+    QFont font = PrintFont::make(preferredFamily(), points * fontScale, QFont::Serif);
     font.setBold(bold);
     font.setUnderline(underline);
     return font;
 }
 
+// The height of a line of text in design pixels, from the font that will
+// print it: the bands are laid out from these, not from one face's sizes.
+double lineHeight(double points, bool bold = false)
+{
+    QImage designPixels(1, 1, QImage::Format_Mono);
+    const int dotsPerMetre = qRound(96 / 0.0254);
+    designPixels.setDotsPerMeterX(dotsPerMetre);
+    designPixels.setDotsPerMeterY(dotsPerMetre);
+    return QFontMetricsF(documentFont(points, 1, bold), &designPixels).height();
+}
+
+// Room kept between a text and the rules around it, across and up and down.
+constexpr double Gap = 3;
+constexpr double RowGap = 1.5;
+
 enum class Align { Left, Right, Centre };
 
 // A text whose top edge is at y. Left: from x over width; Right: ending at x;
 // Centre: centred on x .. x + width. A text wider than its room is cut short
-// with "…" so it never runs into the next column.
-void text(QPainter &painter, Align align, double x, double y, double width, const QString &value)
+// with "…" so it never runs into the next column; a figure is set smaller
+// instead, since a cut figure is a wrong figure.
+enum class Fit { Elide, Shrink };
+
+void text(QPainter &painter, Align align, double x, double y, double width, const QString &value,
+          Fit fit = Fit::Elide)
 {
-    const QFontMetricsF metrics(painter.font(), painter.device());
+    QFontMetricsF metrics(painter.font(), painter.device());
     const double height = metrics.height();
     QString shown = value;
-    if (align != Align::Centre && width > 0)
+    painter.save();
+    if (fit == Fit::Shrink && width > 0 && metrics.horizontalAdvance(value) > width) {
+        QFont smaller = painter.font();
+        smaller.setPointSizeF(smaller.pointSizeF() * width / metrics.horizontalAdvance(value) * 0.98);
+        painter.setFont(smaller);
+        metrics = QFontMetricsF(smaller, painter.device());
+        y += (height - metrics.height()) / 2;
+    } else if (align != Align::Centre && width > 0) {
         shown = metrics.elidedText(value, Qt::ElideRight, width);
+    }
     switch (align) {
     case Align::Left:
         painter.drawText(QRectF(x, y, width > 0 ? width : 10000, height),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
         break;
     case Align::Right:
-        painter.drawText(QRectF(x - width, y, width, height),
+        painter.drawText(QRectF(x - width, y, width, metrics.height()),
                          Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, shown);
         break;
     case Align::Centre:
@@ -72,6 +103,7 @@ void text(QPainter &painter, Align align, double x, double y, double width, cons
                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, shown);
         break;
     }
+    painter.restore();
 }
 
 bool framedAtTop(Tform22::Band band)
@@ -93,21 +125,32 @@ double Tform22::bandHeight(Band band)
 {
     switch (band) {
     case Band::Title:
-        return 58;
+        return std::max(58.0, titleRuleY() + 4 + RowGap + lineHeight(10) + RowGap);
     case Band::Customer1:
     case Band::Customer2:
     case Band::Line:
-        return 25;
+        return std::max(25.0, lineHeight(11) + 2 * RowGap);
     case Band::ColumnHeader:
-        return 28;
+        return std::max(28.0, lineHeight(11, true) + 2 * RowGap);
     case Band::Summary:
-        return 36;
+        // "合 计" over "人民币" are set smaller when two lines would not fit.
+        return std::max(36.0, lineHeight(11, true) + 2 * RowGap);
     case Band::Slogans:
-        return 46;
+        return std::max(46.0, 2 * lineHeight(10) + 4 * RowGap);
     case Band::Signatures:
-        return 40;
+        return std::max(40.0, lineHeight(11) + 4 * RowGap);
     }
     return 0;
+}
+
+double Tform22::titleRuleY()
+{
+    return 2 + lineHeight(16, true) + RowGap;
+}
+
+void Tform22::setFontFamily(const QString &family)
+{
+    preferredFamily() = family;
 }
 
 QList<Tform22::Page> Tform22::pages(double pageHeight) const
@@ -213,74 +256,108 @@ void Tform22::paintBand(QPainter &painter, const PlacedBand &placed, double widt
     };
     const QFont plain = documentFont(11, fontScale);
 
+    // A text of the given font centred in the band's height.
+    const auto middle = [height](double points, bool bold = false) {
+        return (height - lineHeight(points, bold)) / 2;
+    };
+
     switch (placed.band) {
-    case Band::Title:
+    case Band::Title: {
         painter.setFont(documentFont(16, fontScale, true));
-        text(painter, Align::Centre, 256, 2, 433 - 256, c.header);
-        painter.drawLine(QLineF(161, 24, 161 + 366, 24));
-        painter.drawLine(QLineF(161, 28, 161 + 366, 28));
+        text(painter, Align::Centre, 0, 2, width, c.header);
+        const double rule = titleRuleY();
+        painter.drawLine(QLineF(161, rule, 161 + 366, rule));
+        painter.drawLine(QLineF(161, rule + 4, 161 + 366, rule + 4));
         painter.setFont(documentFont(10, fontScale));
-        text(painter, Align::Centre, 169, 34, 519 - 169, c.contact);
+        text(painter, Align::Centre, 0, rule + 4 + RowGap, width, c.contact);
         break;
+    }
     case Band::Customer1:
         painter.setFont(plain);
-        text(painter, Align::Left, 16, 4, 519 - 16 - 8, QStringLiteral("客户名称：") + c.customer);
-        text(painter, Align::Left, 519, 4, width - 519, QStringLiteral("单 号：") + c.orderNumber);
+        text(painter, Align::Left, 16, middle(11), 519 - 16 - 8, QStringLiteral("客户名称：") + c.customer);
+        text(painter, Align::Left, 519, middle(11), width - 519, QStringLiteral("单 号：") + c.orderNumber);
         break;
     case Band::Customer2:
         painter.setFont(plain);
-        text(painter, Align::Left, 16, 4, 334 - 16 - 8, QStringLiteral("客户地址：") + c.address);
-        text(painter, Align::Left, 334, 4, 519 - 334 - 8, QStringLiteral("联系电话：") + c.customerContact);
-        text(painter, Align::Left, 519, 4, width - 519,
+        text(painter, Align::Left, 16, middle(11), 334 - 16 - 8, QStringLiteral("客户地址：") + c.address);
+        text(painter, Align::Left, 334, middle(11), 519 - 334 - 8,
+             QStringLiteral("联系电话：") + c.customerContact);
+        text(painter, Align::Left, 519, middle(11), width - 519,
              QStringLiteral("日 期：") + c.date.toString(QStringLiteral("yyyy-MM-dd")));
         break;
-    case Band::ColumnHeader:
+    case Band::ColumnHeader: {
         frame(false);
         columnRules();
         painter.setFont(documentFont(11, fontScale, true));
-        text(painter, Align::Left, 32, 6, 0, QStringLiteral("商品名称"));
-        text(painter, Align::Left, 178, 6, 0, QStringLiteral("规格型号"));
-        text(painter, Align::Left, 317, 6, 0, QStringLiteral("编 码"));
-        text(painter, Align::Left, 395, 6, 0, QStringLiteral("数量"));
-        text(painter, Align::Left, 451, 6, 0, QStringLiteral("单 价"));
-        text(painter, Align::Left, 516, 6, 0, QStringLiteral("金 额"));
-        text(painter, Align::Left, 600, 6, 0, QStringLiteral("备 注"));
+        const double y = middle(11, true);
+        text(painter, Align::Centre, 0, y, ColumnRules[0], QStringLiteral("商品名称"));
+        text(painter, Align::Centre, ColumnRules[0], y, ColumnRules[1] - ColumnRules[0],
+             QStringLiteral("规格型号"));
+        text(painter, Align::Centre, ColumnRules[1], y, ColumnRules[2] - ColumnRules[1],
+             QStringLiteral("编 码"));
+        text(painter, Align::Centre, ColumnRules[2], y, ColumnRules[3] - ColumnRules[2],
+             QStringLiteral("数量"));
+        text(painter, Align::Centre, ColumnRules[3], y, ColumnRules[4] - ColumnRules[3],
+             QStringLiteral("单 价"));
+        text(painter, Align::Centre, ColumnRules[4], y, ColumnRules[5] - ColumnRules[4],
+             QStringLiteral("金 额"));
+        text(painter, Align::Centre, ColumnRules[5], y, width - ColumnRules[5], QStringLiteral("备 注"));
         break;
+    }
     case Band::Line: {
         frame(false);
         columnRules();
         const OrderDocumentLine &line = c.lines.at(placed.line);
         painter.setFont(plain);
-        text(painter, Align::Left, 8, 5, 124 - 4, line.name);
-        text(painter, Align::Left, 139, 5, 281 - 139 - 4, line.spec);
-        text(painter, Align::Left, 292, 5, 378 - 292 - 4, line.code);
-        text(painter, Align::Right, 430, 5, 430 - 378 - 4, NumberFormat::general(line.quantity));
-        text(painter, Align::Right, 491, 5, 491 - 434 - 4, NumberFormat::general(line.unitPrice));
-        text(painter, Align::Right, 558, 5, 558 - 498 - 4, NumberFormat::general(line.amount));
-        text(painter, Align::Left, 570, 5, width - 570 - 4, line.remark);
+        const double y = middle(11);
+        const auto room = [](int column) { return ColumnRules[column] - ColumnRules[column - 1] - 2 * Gap; };
+        text(painter, Align::Left, Gap, y, ColumnRules[0] - 2 * Gap, line.name);
+        text(painter, Align::Left, ColumnRules[0] + Gap, y, room(1), line.spec);
+        text(painter, Align::Left, ColumnRules[1] + Gap, y, room(2), line.code, Fit::Shrink);
+        text(painter, Align::Right, ColumnRules[3] - Gap, y, room(3), NumberFormat::general(line.quantity),
+             Fit::Shrink);
+        text(painter, Align::Right, ColumnRules[4] - Gap, y, room(4), NumberFormat::general(line.unitPrice),
+             Fit::Shrink);
+        text(painter, Align::Right, ColumnRules[5] - Gap, y, room(5), NumberFormat::general(line.amount),
+             Fit::Shrink);
+        text(painter, Align::Left, ColumnRules[5] + Gap, y, width - ColumnRules[5] - 2 * Gap, line.remark);
         break;
     }
-    case Band::Summary:
+    case Band::Summary: {
         frame(false);
-        painter.drawLine(QLineF(498, 0, 498, height));
+        painter.drawLine(QLineF(ColumnRules[4], 0, ColumnRules[4], height));
+        // Two label lines share the band's height.
+        const double labelPoints = std::min(11.0, 11 * (height - 3 * RowGap) / (2 * lineHeight(11, true)));
+        const QFont label = documentFont(labelPoints, fontScale, true);
+        painter.setFont(label);
+        const QFontMetricsF metrics(label, painter.device());
+        const double labelWidth = metrics.horizontalAdvance(QStringLiteral("人民币"));
+        text(painter, Align::Centre, Gap, RowGap, labelWidth + 2 * Gap, QStringLiteral("合 计"));
+        text(painter, Align::Centre, Gap, height - RowGap - metrics.height(), labelWidth + 2 * Gap,
+             QStringLiteral("人民币"));
         painter.setFont(documentFont(11, fontScale, true));
-        text(painter, Align::Left, 17, 2, 0, QStringLiteral("合 计"));
-        text(painter, Align::Left, 13, 18, 0, QStringLiteral("人民币"));
-        text(painter, Align::Left, 55, 9, 498 - 55 - 4, QStringLiteral("（大写） ") + c.capitalText);
+        const double capitalLeft = labelWidth + 4 * Gap;
+        text(painter, Align::Left, capitalLeft, middle(11, true), ColumnRules[4] - capitalLeft - Gap,
+             QStringLiteral("（大写） ") + c.capitalText, Fit::Shrink);
         painter.setFont(documentFont(11, fontScale, true, true));
-        text(painter, Align::Left, 515, 12, width - 515 - 4, QStringLiteral("￥") + c.totalText);
+        text(painter, Align::Left, ColumnRules[4] + 2 * Gap, middle(11, true),
+             width - ColumnRules[4] - 4 * Gap, QStringLiteral("￥") + c.totalText, Fit::Shrink);
         break;
-    case Band::Slogans:
+    }
+    case Band::Slogans: {
         frame(true);
         painter.setFont(documentFont(10, fontScale));
-        text(painter, Align::Left, 12, 5, width - 12 - 4, c.slogan1);
-        text(painter, Align::Left, 12, 24, width - 12 - 4, c.slogan2);
+        const double line10 = lineHeight(10);
+        const double top = (height - 2 * line10 - Gap) / 2;
+        text(painter, Align::Left, 12, top, width - 12 - 4, c.slogan1);
+        text(painter, Align::Left, 12, top + line10 + Gap, width - 12 - 4, c.slogan2);
         break;
+    }
     case Band::Signatures:
         painter.setFont(plain);
-        text(painter, Align::Left, 24, 8, 0, QStringLiteral("收货人："));
-        text(painter, Align::Left, 248, 8, 0, QStringLiteral("送货人："));
-        text(painter, Align::Left, 494, 8, width - 494, QStringLiteral("制单人：") + c.preparedBy);
+        text(painter, Align::Left, 24, middle(11), 0, QStringLiteral("收货人："));
+        text(painter, Align::Left, 248, middle(11), 0, QStringLiteral("送货人："));
+        text(painter, Align::Left, 494, middle(11), width - 494, QStringLiteral("制单人：") + c.preparedBy);
         break;
     }
     painter.restore();

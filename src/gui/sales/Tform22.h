@@ -32,7 +32,12 @@ public:
 
     // A4 less 10 mm at the top and bottom, in design pixels.
     static double defaultPageHeight();
+    // A band's height, from the metrics of the font that prints it.
     static double bandHeight(Band band);
+    // Where the title's double rule starts, clear of the title text.
+    static double titleRuleY();
+    // The face tried first for the document (tests print with several).
+    static void setFontFamily(const QString &family);
 
     explicit Tform22(OrderDocumentContent content);
 

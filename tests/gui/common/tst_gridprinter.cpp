@@ -2,6 +2,7 @@
 
 #include "common/DataGrid.h"
 #include "common/GridPrinter.h"
+#include "data/QueryHelpers.h"
 #include "stock/StockListCommands.h"
 #include "stock/StockListView.h"
 
@@ -9,6 +10,17 @@
 #include <QRegularExpression>
 
 namespace {
+
+// The text of a PDF exactly as pdftotext reads it.
+QString rawPdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                                QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
 
 // The text of a PDF as pdftotext reads it; empty when it cannot.
 QString pdfText(const QString &path)
@@ -119,6 +131,85 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("商品000")));
         QVERIFY(text.contains(QStringLiteral("商品119")));
         QVERIFY(text.lastIndexOf(QStringLiteral("商品119")) < text.indexOf(QStringLiteral("制表人：")));
+    }
+
+    void everyTitleAndFigurePrintsWhole_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("longCode");
+        QTest::addColumn<QPageLayout::Orientation>("orientation");
+        const QString ean = QStringLiteral("6901234567892");
+        // Arial is what the lists ask for; the Chinese and, where Arial is
+        // missing, everything else come from a Simplified Chinese face.
+        QTest::newRow("usual") << QStringLiteral("Arial") << ean << QPageLayout::Portrait;
+        QTest::newRow("serif face") << QStringLiteral("AR PL UMing CN") << ean << QPageLayout::Portrait;
+        // A face whose ideographs double as Kangxi radicals is passed over.
+        QTest::newRow("radical-sharing face")
+            << QStringLiteral("Noto Sans CJK SC") << ean << QPageLayout::Portrait;
+        // Too wide for readable text across portrait A4.
+        QTest::newRow("landscape") << QStringLiteral("Arial")
+                                   << QStringLiteral("SAMSONITE-ALUMINIUM-TRUNK-2024-LIMITED-EDITION-0001")
+                                   << QPageLayout::Landscape;
+    }
+
+    // The fifteen columns of the stock list do not fit portrait A4 at the
+    // print size: the grid is scaled as a whole (landscape when it would get
+    // too small), so every title, code, date and total reads whole.
+    void everyTitleAndFigurePrintsWhole()
+    {
+        QFETCH(QString, family);
+        QFETCH(QString, longCode);
+        QFETCH(QPageLayout::Orientation, orientation);
+        const QStringList codes = {longCode, QStringLiteral("6923456789013"),
+                                   QStringLiteral("4006381333931")};
+        Database &db = m_shop->database.db();
+        for (int i = 0; i < codes.size(); ++i)
+            ExecuteStatement(
+                db,
+                QStringLiteral("insert into data (a, b, c, d, \"1\", \"2\", \"3\", \"4\", \"5\", "
+                               "\"6\", \"7\", \"8\", day1, g, z, e, f) "
+                               "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                {QStringLiteral("新秀丽铝框拉杆箱%1").arg(i), QStringLiteral("28寸磨砂黑"), codes.at(i),
+                 QStringLiteral("拉杆箱"), 1999.5, 467612, 934989194.0, 2599, 12, 31188.0, 467600,
+                 934965200.0, db.dialect().dateValue(QDate(2024, 11, 20 + i)), QStringLiteral("广州新秀丽"),
+                 QStringLiteral("展厅样品"), QStringLiteral("xxl"), QStringLiteral("mh")});
+        m_shop->form->showAllRecords();
+        qreal scale = 0;
+        // A stock list as wide as it gets: every column and long figures.
+        QPageLayout::Orientation printedOrientation = QPageLayout::Portrait;
+        GridPrinter::setPreviewHook([&](GridPrinter &printer) {
+            GridPrintSettings settings = printer.settings();
+            settings.fontFamily = family;
+            printer.setSettings(settings);
+            m_pages = printer.printToPdf(m_pdf) ? printer.lastPageCount() : 0;
+            scale = printer.lastScale();
+            printedOrientation = printer.lastOrientation();
+        });
+        m_shop->action("printListAction")->trigger();
+        QCOMPARE(m_pages, 1);
+        QVERIFY2(9 * scale >= 6.49, qPrintable(QString::number(9 * scale)));
+        QCOMPARE(printedOrientation, orientation);
+        // Read as printed: no radicals standing in for 金, 入 or 日.
+        const QString text = rawPdfText(m_pdf);
+        const QString compact = withoutBlanks(text);
+        for (const QString &title :
+             {QStringLiteral("名称"), QStringLiteral("规格型号"), QStringLiteral("编码"),
+              QStringLiteral("类别"), QStringLiteral("数量"), QStringLiteral("单价"), QStringLiteral("金额"),
+              QStringLiteral("入库日期"), QStringLiteral("供货商"), QStringLiteral("备注"),
+              QStringLiteral("商品信息"), QStringLiteral("存货")})
+            QVERIFY2(compact.contains(title), qPrintable(title + QLatin1Char('\n') + text));
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[\\x{2E80}-\\x{2FDF}]"))),
+                 qPrintable(text));
+        QStringList figures = codes;
+        figures << QStringLiteral("2024-11-20")
+                << QStringLiteral("2024-11-22")
+                // Footer totals: purchase quantity and amount, stock amount.
+                << QStringLiteral("1402836") << QStringLiteral("2804967582") << QStringLiteral("2804895600");
+        for (const QString &figure : std::as_const(figures))
+            QVERIFY2(QRegularExpression(QStringLiteral("(^|\\s)") + figure + QStringLiteral("(\\s|$)"))
+                         .match(text)
+                         .hasMatch(),
+                     qPrintable(figure + QLatin1Char('\n') + text));
     }
 
     // A hidden column is not printed.

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -42,6 +43,8 @@ private slots:
     void pagination();
     void sloganBand();
     void negativeTotal();
+    void longFiguresPrintWhole_data();
+    void longFiguresPrintWhole();
     void emptyOrderNumber();
     void ticketPanelButton();
     void mainWindowPrintsTheTicketsOrder();
@@ -107,6 +110,11 @@ void TestTform22::init()
 
 void TestTform22::cleanup()
 {
+    // LWJXC_KEEP_PDF=folder keeps each test's document for a look.
+    if (!qEnvironmentVariableIsEmpty("LWJXC_KEEP_PDF"))
+        QFile::copy(pdfPath(), qEnvironmentVariable("LWJXC_KEEP_PDF") + u'/' +
+                                   QString::fromLatin1(QTest::currentTestFunction()) + u'-' +
+                                   QString::fromLatin1(QTest::currentDataTag()) + u".pdf"_s);
     Tform22::setPdfRedirect(QString());
     m_clockScope.reset();
     m_clock.reset();
@@ -386,8 +394,40 @@ void TestTform22::negativeTotal()
     const QString page = pagesOf(pdfPath()).join(QString());
     QVERIFY(page.contains(shown(u"旅行袋"_s)));
     QVERIFY(page.contains(shown(u"￥-50"_s)));
-    // Nothing after the caption but the next band's text.
-    QVERIFY2(page.contains(shown(u"（大写） 人民币"_s)), qPrintable(page));
+    // Nothing after the caption but the band's other texts.
+    QVERIFY2(
+        page.contains(QRegularExpression(QRegularExpression::escape(shown(u"（大写）"_s)) + u"(¥|人民币)"_s)),
+        qPrintable(page));
+}
+
+void TestTform22::longFiguresPrintWhole_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::newRow("the document's own") << u"宋体"_s;
+    QTest::newRow("sans") << u"Noto Sans CJK SC"_s;
+    QTest::newRow("serif") << u"Noto Serif CJK SC"_s;
+}
+
+// Prices and amounts of eight digits and more, and a thirteen-digit code,
+// are set smaller to fit their cells, never cut to "8765…".
+void TestTform22::longFiguresPrintWhole()
+{
+    QFETCH(QString, family);
+    Tform22::setFontFamily(family);
+    const auto restore = qScopeGuard([] { Tform22::setFontFamily(u"宋体"_s); });
+    Line cheap{
+        u"20261208009"_s, u"零钱包"_s, u"小号"_s, u"6901234567892"_s, QString(), 9999.99, 1, {}, {}, {}};
+    Line dear{
+        u"20261208009"_s, u"定制箱"_s, u"铝镁"_s, u"4006381333931"_s, QString(), 87654321.99, 1, {}, {}, {}};
+    insert(cheap);
+    insert(dear);
+    QVERIFY(print(u"20261208009"_s));
+    const QStringList pages = pagesOf(pdfPath());
+    QCOMPARE(pages.size(), 1);
+    for (const QString &figure : {u"9999.99"_s, u"87654321.99"_s, u"6901234567892"_s, u"4006381333931"_s,
+                                  u"￥87664321.98"_s, u"合计"_s, u"人民币"_s})
+        QVERIFY2(pages.first().contains(shown(figure)), qPrintable(figure + u" not in "_s + pages.first()));
+    QVERIFY(!pages.first().contains(u"…"_s));
 }
 
 void TestTform22::emptyOrderNumber()
