@@ -63,7 +63,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("jxc"));
-    QApplication::setApplicationDisplayName(QStringLiteral("岚蔚箱包销售管理软件"));
+    // No application display name: the window system would append it to every
+    // caption ("用户登录 — 岚蔚箱包销售管理软件"), and each window has its own.
     QApplication::setWindowIcon(DesktopShortcut::programIcon());
     if (!ChineseUi::install(app))
         std::fputs("lwjxc：找不到 Qt 的中文翻译 qtbase_zh_CN.qm（软件包 qt6-translations-l10n），"

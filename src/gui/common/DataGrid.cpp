@@ -267,9 +267,9 @@ QList<ColumnLayout> DataGrid::columnLayout() const
         ColumnLayout column;
         column.field = all.at(c).field;
         column.position = m_header->visualIndex(c);
+        column.visible = !m_header->isSectionHidden(c);
         // Shown columns as drawn; hidden ones as they will come back.
         column.width = column.visible || c >= m_widths.size() ? m_header->sectionSize(c) : m_widths.at(c);
-        column.visible = !m_header->isSectionHidden(c);
         column.sortMarker = m_model->sortMarker(c);
         layout << column;
     }
