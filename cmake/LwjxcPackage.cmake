@@ -29,6 +29,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmora.invalid/lwjxc")
 # what is loaded at run time and so invisible to it: the database drivers,
 # Qt's Chinese texts and a font with Chinese glyphs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n, fonts-noto-cjk, fonts-wqy-microhei, fonts-arphic-uming")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs")
 include(CPack)
