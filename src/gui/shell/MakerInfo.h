@@ -17,6 +17,12 @@ inline QUrl websiteUrl()
     return QUrl(QStringLiteral("https://") + webAddress());
 }
 
+// The maker's mail address, the about box's "Email：" link.
+inline QString emailAddress()
+{
+    return QStringLiteral("service@lanwei-xiangbao.cn");
+}
+
 // The customer-service line of the "技术支持" menu.
 inline QString serviceContact()
 {

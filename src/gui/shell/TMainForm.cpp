@@ -17,6 +17,9 @@
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "maintenance/Tpos.h"
+#include "periphery/TAboutBox.h"
+#include "periphery/Tchhform.h"
+#include "reports/TForm1.h"
 #include "sales/SalePanel.h"
 #include "sales/Tform22.h"
 #include "sales/TicketPanel.h"
@@ -151,6 +154,15 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
         m_stockEntryPanel->hide();
         m_salePanel->hide();
     });
+    m_summary = new TForm1(*this, m_db);
+    m_summaryAction->setEnabled(true);
+    connect(m_summaryAction, &QAction::triggered, m_summary, &TForm1::openModal);
+    m_menuSummaryAction->setEnabled(true);
+    connect(m_menuSummaryAction, &QAction::triggered, m_summary, &TForm1::openModeless);
+    m_helpAction->setEnabled(true);
+    connect(m_helpAction, &QAction::triggered, this, &TMainForm::openHelp);
+    m_aboutAction->setEnabled(true);
+    connect(m_aboutAction, &QAction::triggered, this, &TMainForm::openAbout);
     m_ticket->setCashierSource([this] { return m_session.username; });
     m_ticket->setTextsSource([this] { return m_receiptSettings->texts(); });
     // "销售单打印": the order document of the ticket's order.
@@ -757,6 +769,19 @@ void TMainForm::openPasswordChange()
 {
     ShowOrCreateWindow(m_passwordWindow, this,
                        [this](QWidget *owner) { return new Tchangepassfm(m_db, m_session, owner); });
+}
+
+void TMainForm::openHelp()
+{
+    if (!m_helpWindow)
+        m_helpWindow = new Tchhform(this);
+    BringWindowToFront(m_helpWindow);
+}
+
+void TMainForm::openAbout()
+{
+    TAboutBox about(m_db, this);
+    about.exec();
 }
 
 void TMainForm::openWebsite()

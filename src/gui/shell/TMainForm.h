@@ -28,6 +28,8 @@ class SalePanel;
 class SettingsStore;
 class StockListView;
 class SuccessNotice;
+class TForm1;
+class Tchhform;
 class Tchangepassfm;
 class TicketPanel;
 class Tpos;
@@ -104,6 +106,11 @@ public:
     Tpos *receiptSettings() const { return m_receiptSettings; }
     // The sales-detail window, made once at start.
     Txstj *salesDetail() const { return m_salesDetail; }
+    // The summary window, made once at start.
+    TForm1 *summary() const { return m_summary; }
+    // "使用帮助" (without blocking) and "关于..." (modal).
+    void openHelp();
+    void openAbout();
     // "单据打印": shows the ticket panel, or hides it when shown.
     void toggleTicketPanel();
     // "全部记录": reloads the stock list, then tells the other windows
@@ -196,6 +203,8 @@ private:
     SalePanel *m_sale = nullptr;
     Tpos *m_receiptSettings = nullptr;
     Txstj *m_salesDetail = nullptr;
+    TForm1 *m_summary = nullptr;
+    QPointer<Tchhform> m_helpWindow;
     QToolBar *m_toolBar = nullptr;
     QLineEdit *m_alarmBox = nullptr;
     QCheckBox *m_zeroStockBox = nullptr;
