@@ -73,7 +73,7 @@ TAboutBox::TAboutBox(const Database &db, QWidget *parent)
     layout->addLayout(links);
     layout->addSpacing(6);
 
-    auto *info = new QLabel(systemInfoText(db), this);
+    auto *info = new QLabel(systemInfoText(db.location(), engineText(db)), this);
     info->setObjectName(QStringLiteral("systemInfo"));
     info->setWordWrap(true);
     info->setTextFormat(Qt::PlainText);
@@ -137,19 +137,18 @@ QString TAboutBox::engineText(const Database &db)
     return name + QStringLiteral("（无法读取）");
 }
 
-QString TAboutBox::systemInfoText(const Database &db)
+QString TAboutBox::systemInfoText(const DatabaseLocation &location, const QString &engine)
 {
-    const DatabaseLocation &location = db.location();
     QStringList lines;
     if (location.isPostgreSQL()) {
         lines << QStringLiteral("数据位置：PostgreSQL 服务器 %1:%2，数据库 %3")
                      .arg(location.host, QString::number(location.port), location.database);
         if (!location.user.isEmpty())
             lines << QStringLiteral("登录账号：") + location.user;
-        lines << QStringLiteral("服务器版本：") + engineText(db);
+        lines << QStringLiteral("服务器版本：") + engine;
     } else {
         lines << QStringLiteral("数据位置：") + location.displayName();
-        lines << QStringLiteral("数据库：") + engineText(db);
+        lines << QStringLiteral("数据库：") + engine;
     }
     lines << QStringLiteral("Qt 版本：%1（编译时 %2）")
                  .arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR));

@@ -5,6 +5,7 @@
 #include <QString>
 
 class Database;
+struct DatabaseLocation;
 class QLabel;
 
 // The about box ("关于软件..."): the product name, the maker's mail and web
@@ -19,8 +20,9 @@ public:
     explicit TAboutBox(const Database &db, QWidget *parent = nullptr);
 
     static QString versionText();
-    // The lines of the selectable support text.
-    static QString systemInfoText(const Database &db);
+    // The lines of the selectable support text: where the data is, the
+    // engine (engineText()) and Qt.
+    static QString systemInfoText(const DatabaseLocation &location, const QString &engine);
     // "SQLite 3.40.1" or "PostgreSQL 15.5"; "（无法读取）" when the database
     // does not answer.
     static QString engineText(const Database &db);

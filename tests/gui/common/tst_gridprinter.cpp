@@ -1,3 +1,4 @@
+#include "PdfReadBack.h"
 #include "SignedInMainForm.h"
 
 #include "common/DataGrid.h"
@@ -8,46 +9,6 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-
-namespace {
-
-// The text of a PDF exactly as pdftotext reads it.
-QString rawPdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                                                QStringLiteral("UTF-8"), path, QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The text of a PDF as pdftotext reads it; empty when it cannot.
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                                                QStringLiteral("UTF-8"), path, QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QString();
-    // CJK fonts share glyphs between ideographs and their Kangxi radicals
-    // (人 and ⼈); the extraction may name either, compatibility
-    // normalisation brings them together.
-    QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (QChar &c : text) {
-        if (c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF)
-            c = QString(c).normalized(QString::NormalizationForm_KC).at(0);
-    }
-    return text;
-}
-
-QString withoutBlanks(QString text)
-{
-    text.remove(QRegularExpression(QStringLiteral("\\s")));
-    return text;
-}
-
-} // namespace
 
 // "打 印" on the stock list: the preview's pages printed to PDF and read back
 // with pdftotext.
@@ -97,9 +58,10 @@ private slots:
         m_shop->form->showAllRecords();
         m_shop->action("printListAction")->trigger();
         QCOMPARE(m_pages, 1);
-        const QString text = pdfText(m_pdf);
+        const QString text = PdfReadBack::text(m_pdf);
         QVERIFY2(!text.isEmpty(), "pdftotext read nothing");
-        QVERIFY2(withoutBlanks(text).contains(QStringLiteral("商品进货统计报表")), qPrintable(text));
+        QVERIFY2(PdfReadBack::withoutBlanks(text).contains(QStringLiteral("商品进货统计报表")),
+                 qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("Page. 1")));
         QVERIFY(!text.contains(QStringLiteral("&[Page]")));
         QVERIFY(!text.contains(QStringLiteral("%[Today1]")));
@@ -123,7 +85,7 @@ private slots:
         m_shop->form->showAllRecords();
         m_shop->action("printListAction")->trigger();
         QVERIFY(m_pages >= 2);
-        const QString text = pdfText(m_pdf);
+        const QString text = PdfReadBack::text(m_pdf);
         for (int page = 1; page <= m_pages; ++page)
             QVERIFY2(text.contains(QStringLiteral("Page. %1").arg(page)), qPrintable(QString::number(page)));
         QCOMPARE(text.count(QStringLiteral("入库日期")), m_pages);
@@ -190,8 +152,8 @@ private slots:
         QVERIFY2(9 * scale >= 6.49, qPrintable(QString::number(9 * scale)));
         QCOMPARE(printedOrientation, orientation);
         // Read as printed: no radicals standing in for 金, 入 or 日.
-        const QString text = rawPdfText(m_pdf);
-        const QString compact = withoutBlanks(text);
+        const QString text = PdfReadBack::rawText(m_pdf);
+        const QString compact = PdfReadBack::withoutBlanks(text);
         for (const QString &title :
              {QStringLiteral("名称"), QStringLiteral("规格型号"), QStringLiteral("编码"),
               QStringLiteral("类别"), QStringLiteral("数量"), QStringLiteral("单价"), QStringLiteral("金额"),
@@ -220,7 +182,7 @@ private slots:
         m_shop->form->showAllRecords();
         m_shop->action("hideRemarkAction")->trigger();
         m_shop->action("printListAction")->trigger();
-        const QString text = pdfText(m_pdf);
+        const QString text = PdfReadBack::text(m_pdf);
         QVERIFY(text.contains(QStringLiteral("拉杆箱")));
         QVERIFY(!text.contains(QStringLiteral("独特备注")));
     }
