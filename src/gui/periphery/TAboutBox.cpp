@@ -30,7 +30,7 @@ constexpr int kTextLeft = 250;
 } // namespace
 
 TAboutBox::TAboutBox(const Database &db, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_background(QStringLiteral(":/images/about.png"))
 {
     setObjectName(QStringLiteral("AboutBox"));

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 Tchhform::Tchhform(QWidget *parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("chhform"));
     setWindowTitle(QStringLiteral("使用帮助"));

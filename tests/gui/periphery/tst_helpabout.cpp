@@ -1,4 +1,4 @@
-#include "SignedInMainForm.h"
+#include "../common/SignedInMainForm.h"
 
 #include "data/DatabaseLocation.h"
 #include "periphery/TAboutBox.h"

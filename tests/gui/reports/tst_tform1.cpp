@@ -1,9 +1,10 @@
+#include "../common/SignedInMainForm.h"
 #include "PdfReadBack.h"
 #include "SheetReadBack.h"
-#include "SignedInMainForm.h"
 
 #include "common/DataGrid.h"
 #include "common/GridPrinter.h"
+#include "common/GroupedHeaderView.h"
 #include "data/GridLayoutStore.h"
 #include "data/SqlListModel.h"
 #include "reports/TForm1.h"
@@ -317,7 +318,8 @@ void TestTForm1::exportHoldsTitleAndVisibleColumns()
     QVERIFY(m_shop->open(user));
     TForm1 *window = openModeless();
     QVERIFY(window);
-    const QString path = m_dir.filePath(u"summary-%1.xls"_s.arg(QTest::currentDataTag()).replace(u' ', u'_'));
+    const QString path = m_dir.filePath(
+        u"summary-%1.xls"_s.arg(QString::fromUtf8(QTest::currentDataTag())).replace(u' ', u'_'));
     QFile::remove(path);
     Prompter::queueFileName(path, u"Microsoft Excel xls文件 (*.xls)"_s);
     window->findChild<QAction *>(u"summaryExportAction"_s)->trigger();
