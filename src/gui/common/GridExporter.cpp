@@ -107,6 +107,17 @@ QString GridExporter::withSuffix(const QString &fileName, SheetWriter::Format fo
     return name + u'.' + SheetWriter::suffix(format);
 }
 
+GridExporter::Result GridExporter::exportWithDialog(DataGrid *grid, QWidget *dialogParent,
+                                                    const QString &title, const QString &userName)
+{
+    GridExporter exporter(grid, dialogParent);
+    exporter.setTitle(title);
+    exporter.setDateRange(QString(), QString());
+    exporter.setUserName(userName);
+    exporter.setShowProgress(true);
+    return exporter.exportWithDialog();
+}
+
 GridExporter::Result GridExporter::exportWithDialog()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -47,6 +47,10 @@ public:
 
     // The "导出Excel" command: asks for the file, then exports to it.
     Result exportWithDialog();
+    // The same for a list window's grid: its title, no date range, the
+    // signed-in user's name, progress shown.
+    static Result exportWithDialog(DataGrid *grid, QWidget *dialogParent, const QString &title,
+                                   const QString &userName);
     // Exports to the file, asking before replacing an existing one.
     Result exportTo(const QString &fileName, SheetWriter::Format format);
 

@@ -275,12 +275,7 @@ void TForm1::hideRestrictedColumns()
 
 void TForm1::exportList()
 {
-    GridExporter exporter(m_grid, this);
-    exporter.setTitle(exportTitle());
-    exporter.setDateRange(QString(), QString());
-    exporter.setUserName(m_form.session().username);
-    exporter.setShowProgress(true);
-    exporter.exportWithDialog();
+    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_form.session().username);
 }
 
 void TForm1::printList()

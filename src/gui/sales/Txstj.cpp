@@ -1021,12 +1021,7 @@ void Txstj::applyRestrictedMode()
 
 void Txstj::exportList()
 {
-    GridExporter exporter(m_grid, this);
-    exporter.setTitle(exportTitle());
-    exporter.setDateRange(QString(), QString());
-    exporter.setUserName(m_form.session().username);
-    exporter.setShowProgress(true);
-    exporter.exportWithDialog();
+    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_form.session().username);
 }
 
 void Txstj::printList()

@@ -105,12 +105,7 @@ void StockListCommands::exportList()
     StockListView *list = m_form.stockList();
     if (!list)
         return;
-    GridExporter exporter(list->grid(), &m_form);
-    exporter.setTitle(exportTitle());
-    exporter.setDateRange(QString(), QString());
-    exporter.setUserName(m_form.session().username);
-    exporter.setShowProgress(true);
-    exporter.exportWithDialog();
+    GridExporter::exportWithDialog(list->grid(), &m_form, exportTitle(), m_form.session().username);
 }
 
 void StockListCommands::printList()
