@@ -21,17 +21,49 @@ namespace {
     throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(detail), sql);
 }
 
+bool isRead(const QString &sql)
+{
+    const QString start = sql.trimmed().left(6).toLower();
+    return start == QLatin1String("select") ||
+           sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive);
+}
+
+bool attempt(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
 {
     QSqlQuery query(db.connection());
     query.setForwardOnly(forwardOnly);
-    if (!query.prepare(sql))
-        raise(query, sql);
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        raise(query, sql);
-    return query;
+    if (attempt(query, sql, values))
+        return query;
+    if (db.dialect().isPostgreSQL()) {
+        // A lost connection (server restarted, network gone) is opened again
+        // here, so the next operation works. A read outside a transaction is
+        // simply repeated; a write may or may not have reached the server, so
+        // the operator is told.
+        const QSqlError error = query.lastError();
+        const Database::Connection connection = db.recoverConnection();
+        if (connection == Database::Connection::Reconnected && !db.inTransaction() && isRead(sql)) {
+            QSqlQuery again(db.connection());
+            again.setForwardOnly(forwardOnly);
+            if (attempt(again, sql, values))
+                return again;
+        }
+        if (connection != Database::Connection::Alive) {
+            QString reason = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+            reason = reason.section(u'\n', 0, 0).trimmed();
+            throw DatabaseError(
+                db.lostConnectionText(reason.isEmpty() ? QStringLiteral("连接已断开") : reason), sql);
+        }
+    }
+    raise(query, sql);
 }
 
 QString checkedIdentifier(const QString &name)
@@ -53,6 +85,8 @@ QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantLi
 
 int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values)
 {
+    if (!db.ensureWritable())
+        throw DatabaseError(db.writeRefusal().isEmpty() ? db.errorText() : db.writeRefusal(), sql);
     const QSqlQuery query = run(db, sql, values, true);
     return query.numRowsAffected();
 }
