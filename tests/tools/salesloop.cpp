@@ -44,11 +44,12 @@ int make(const QString &file)
         return 2;
     }
     for (int i = 0; i < 6; ++i)
-        ExecuteStatement(db,
-                         QStringLiteral("insert into data (a, b, c, d, \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", "
-                                        "\"7\", \"8\", day1) values (?, '', ?, '箱包', 40, 100000, 4000000, 80, 0, "
-                                        "0, 100000, 4000000, '2026-01-01')"),
-                         {QStringLiteral("拉杆箱%1").arg(i), QStringLiteral("69000%1").arg(i)});
+        ExecuteStatement(
+            db,
+            QStringLiteral("insert into data (a, b, c, d, \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", "
+                           "\"7\", \"8\", day1) values (?, '', ?, '箱包', 40, 100000, 4000000, 80, 0, "
+                           "0, 100000, 4000000, '2026-01-01')"),
+            {QStringLiteral("拉杆箱%1").arg(i), QStringLiteral("69000%1").arg(i)});
     return 0;
 }
 

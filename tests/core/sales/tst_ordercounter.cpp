@@ -4,6 +4,7 @@
 #include "sales/OrderNumber.h"
 
 #include <QSet>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <thread>
@@ -142,7 +143,8 @@ void TestOrderCounter::olderFileWithoutTheCounterTableGetsIt()
 {
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
-    ExecuteStatement(t.db(), QStringLiteral("drop table ordercounter"));
+    QSqlQuery drop(t.db().connection());
+    QVERIFY(drop.exec(QStringLiteral("drop table ordercounter")));
     QVERIFY(t.db().reopen());
     QCOMPARE(OrderCounter(t.db()).claim(kDay, 1), 1);
 }

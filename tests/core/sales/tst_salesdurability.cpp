@@ -28,13 +28,14 @@ private:
 
 qint64 TestSalesDurability::addStock(Database &db, double stock)
 {
-    const QString sql = QStringLiteral("insert into data (a, b, c, d, \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", "
-                                       "\"7\", \"8\", day1) values (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, ?, ?, ?)") +
-                        Dialect::returningKey(QStringLiteral("id"));
+    const QString sql =
+        QStringLiteral("insert into data (a, b, c, d, \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", "
+                       "\"7\", \"8\", day1) values (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, ?, ?, ?)") +
+        Dialect::returningKey(QStringLiteral("id"));
     return ScalarValue(db, sql,
-                       {QStringLiteral("新秀丽拉杆箱"), QStringLiteral("24寸"), QStringLiteral("6901234567892"),
-                        QStringLiteral("拉杆箱"), 50.0, stock, 50.0 * stock, 80.0, stock, 50.0 * stock,
-                        db.dialect().dateValue(QDate(2025, 3, 1))})
+                       {QStringLiteral("新秀丽拉杆箱"), QStringLiteral("24寸"),
+                        QStringLiteral("6901234567892"), QStringLiteral("拉杆箱"), 50.0, stock, 50.0 * stock,
+                        80.0, stock, 50.0 * stock, db.dialect().dateValue(QDate(2025, 3, 1))})
         .toLongLong();
 }
 
@@ -119,7 +120,8 @@ void TestSalesDurability::lostCommitIsAnsweredTruthfully()
     QVERIFY(killed);
 
     const int lines = ScalarValue(*admin, QStringLiteral("select count(*) from data1")).toInt();
-    const double stock = ScalarValue(*admin, QStringLiteral("select \"7\" from data where id = ?"), {stockId}).toDouble();
+    const double stock =
+        ScalarValue(*admin, QStringLiteral("select \"7\" from data where id = ?"), {stockId}).toDouble();
     if (afterServerCommitted) {
         QVERIFY2(message.isEmpty(), qPrintable(message));
         QCOMPARE(booking.result, SaleBooking::Result::Booked);
@@ -128,7 +130,8 @@ void TestSalesDurability::lostCommitIsAnsweredTruthfully()
     } else {
         QCOMPARE(lines, 0);
         QCOMPARE(stock, 10.0);
-        QVERIFY2(message.contains(QStringLiteral("未能保存")) && message.contains(QStringLiteral("确认没有保存")),
+        QVERIFY2(message.contains(QStringLiteral("未能保存")) &&
+                     message.contains(QStringLiteral("确认没有保存")),
                  qPrintable(message));
         QVERIFY2(message.contains(t.location().displayName()), qPrintable(message));
     }
