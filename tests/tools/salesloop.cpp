@@ -4,7 +4,8 @@
 //
 //   salesloop loop FILE SEED [ROUNDS]  books and removes sales; prints
 //                                       "B <id>" after a sale is committed
-//                                       and "R <id>" after a removal is
+//                                       and "R <id>" after a removal is;
+//                                       "E <message>" when one fails
 //   salesloop make FILE                 a new shop with six stock rows
 //   salesloop open FILE                 opens the shop; prints "open" or the
 //                                       refusal; exit code 0 or 2
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <cstdio>
 
@@ -53,6 +55,9 @@ int make(const QString &file)
     return 0;
 }
 
+void step(SalesLedger &ledger, const Session &admin, QRandomGenerator &random, const QList<qint64> &stock,
+          QList<qint64> &lines, qint64 round);
+
 int loop(const QString &file, quint32 seed, qint64 rounds)
 {
     Database db(DatabaseLocation::fromArgument(file));
@@ -70,11 +75,27 @@ int loop(const QString &file, quint32 seed, qint64 rounds)
     const Session admin{Schema::kAdministrator, 1};
     SalesLedger ledger(db);
     for (qint64 round = 0; rounds <= 0 || round < rounds; ++round) {
+        try {
+            step(ledger, admin, random, stock, lines, round);
+        } catch (const DatabaseError &error) {
+            // A server restarted under the loop: say so and go on, as an
+            // operator would try again.
+            say(QStringLiteral("E ") + error.message());
+            QThread::msleep(200);
+        }
+    }
+    return 0;
+}
+
+void step(SalesLedger &ledger, const Session &admin, QRandomGenerator &random, const QList<qint64> &stock,
+          QList<qint64> &lines, qint64 round)
+{
+    {
         if (!lines.isEmpty() && random.bounded(3) == 0) {
             const qint64 line = lines.takeAt(random.bounded(int(lines.size())));
             if (ledger.remove(admin, line))
                 say(QStringLiteral("R %1").arg(line));
-            continue;
+            return;
         }
         SaleRequest sale;
         sale.stockId = stock.at(random.bounded(int(stock.size())));
@@ -90,7 +111,6 @@ int loop(const QString &file, quint32 seed, qint64 rounds)
             say(QStringLiteral("B %1").arg(booking.lineId));
         }
     }
-    return 0;
 }
 
 } // namespace
