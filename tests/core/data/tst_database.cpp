@@ -1,3 +1,4 @@
+#include "ShopFile.h"
 #include "TestDatabase.h"
 #include "data/Database.h"
 #include "data/PasswordHash.h"
@@ -461,21 +462,8 @@ void TestDatabaseSchema::damagedFileIsRefusedUnwritten()
     QFETCH(bool, inBackground);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.mdb"));
-    {
-        DatabaseLocation fresh;
-        fresh.path = path;
-        Database made(fresh, QStringLiteral("maker"));
-        QVERIFY2(made.isOpen(), qPrintable(made.errorText()));
-        WriteTransaction tx(made);
-        QSqlQuery q(made.connection());
-        for (int i = 0; i < 3000; ++i)
-            QVERIFY(q.exec(QStringLiteral("insert into data1 (a, c, z, g, \"3\", \"4\", day1) values "
-                                          "('拉杆箱%1', '69%1', '20260305%1', '顾客%2', 1, 80, '2026-03-05')")
-                               .arg(i)
-                               .arg(i % 50)));
-        QVERIFY(tx.commit());
-        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
+    const QString made = MakeShopFile(path, 3000);
+    QVERIFY2(made.isEmpty(), qPrintable(made));
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));

@@ -1,10 +1,10 @@
+#include "ShopFile.h"
 #include "common/Prompter.h"
 #include "data/QueryHelpers.h"
 #include "shell/StartupChecks.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
@@ -54,19 +54,8 @@ void TestStartupChecks::damageFoundAfterStartIsTold()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.mdb"));
-    {
-        DatabaseLocation fresh;
-        fresh.path = path;
-        Database made(fresh, QStringLiteral("maker"));
-        QVERIFY2(made.isOpen(), qPrintable(made.errorText()));
-        WriteTransaction tx(made);
-        QSqlQuery q(made.connection());
-        for (int i = 0; i < 2000; ++i)
-            QVERIFY(
-                q.exec(QStringLiteral("insert into data1 (a, z, \"3\") values ('箱%1', '%1', 1)").arg(i)));
-        QVERIFY(tx.commit());
-        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
+    const QString made = MakeShopFile(path, 2000);
+    QVERIFY2(made.isEmpty(), qPrintable(made));
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
