@@ -39,6 +39,10 @@ bool attempt(QSqlQuery &query, const QString &sql, const QVariantList &values)
 
 QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
 {
+    // Writes wait for the file check at start-up and are refused on a
+    // damaged file.
+    if (!isRead(sql) && !db.ensureWritable())
+        throw DatabaseError(db.writeRefusal().isEmpty() ? db.errorText() : db.writeRefusal(), sql);
     QSqlQuery query(db.connection());
     query.setForwardOnly(forwardOnly);
     if (attempt(query, sql, values))
@@ -85,8 +89,6 @@ QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantLi
 
 int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values)
 {
-    if (!db.ensureWritable())
-        throw DatabaseError(db.writeRefusal().isEmpty() ? db.errorText() : db.writeRefusal(), sql);
     const QSqlQuery query = run(db, sql, values, true);
     return query.numRowsAffected();
 }
