@@ -5,6 +5,7 @@
 #include "shell/CommandLine.h"
 #include "shell/DesktopShortcut.h"
 #include "shell/HintStyle.h"
+#include "shell/StartupChecks.h"
 #include "shell/TMainForm.h"
 
 #include <QApplication>
@@ -76,7 +77,9 @@ int main(int argc, char *argv[])
     const DatabaseLocation location = DatabaseLocation::resolve(
         QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    Database database(location);
+    Database database(location, QStringLiteral("lwjxc"), StartupChecks::databaseOptions());
+    if (database.declined())
+        return 1; // the operator left the empty file alone
     if (!database.isOpen()) {
         QMessageBox::critical(nullptr, QStringLiteral("岚蔚箱包销售管理软件"), database.errorText());
         return 1;
@@ -84,6 +87,7 @@ int main(int argc, char *argv[])
 
     SettingsStore settings;
     TMainForm mainForm(database, settings);
+    StartupChecks::endOnDamage(database, &mainForm);
     mainForm.show();
     return QApplication::exec();
 }

@@ -3,11 +3,19 @@
 #include "PasswordHash.h"
 #include "Schema.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 int g_busyTimeoutMs = 5000;
@@ -21,14 +29,126 @@ constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADb = 26;
 } // namespace
 
+// The structure check of a SQLite file on its own read-only connection and
+// thread; the verdict is an empty text when the file is sound.
+class IntegrityCheck
+{
+public:
+    using Waiter = std::pair<QPointer<QObject>, std::function<void(const QString &)>>;
+
+    IntegrityCheck(const QString &path, const QString &connectionName, const QString &displayName)
+    {
+        m_thread = std::thread([this, path, connectionName, displayName] {
+            const QString verdict = run(path, connectionName, displayName);
+            std::vector<Waiter> waiters;
+            {
+                const std::lock_guard lock(m_mutex);
+                m_verdict = verdict;
+                m_done = true;
+                waiters.swap(m_waiters);
+            }
+            m_finished.notify_all();
+            for (Waiter &waiter : waiters)
+                deliver(std::move(waiter), verdict);
+        });
+    }
+    ~IntegrityCheck() { m_thread.join(); }
+    IntegrityCheck(const IntegrityCheck &) = delete;
+    IntegrityCheck &operator=(const IntegrityCheck &) = delete;
+
+    QString wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_finished.wait(lock, [this] { return m_done; });
+        return m_verdict;
+    }
+
+    void whenDone(QObject *context, std::function<void(const QString &)> fn)
+    {
+        Waiter waiter{QPointer<QObject>(context), std::move(fn)};
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_done) {
+                m_waiters.push_back(std::move(waiter));
+                return;
+            }
+        }
+        deliver(std::move(waiter), m_verdict);
+    }
+
+    // "PRAGMA quick_check" walks every page of every table and index: a
+    // damaged page, a broken tree or a truncated file gives something else
+    // than "ok". It never writes.
+    static QString verdictOf(QSqlQuery &query, const QString &displayName)
+    {
+        if (!query.exec(QStringLiteral("PRAGMA quick_check")))
+            return Database::damagedText(displayName, query.lastError().databaseText());
+        QStringList problems;
+        while (query.next() && problems.size() < 3)
+            problems << query.value(0).toString();
+        query.finish();
+        if (problems == QStringList{QStringLiteral("ok")})
+            return QString();
+        return Database::damagedText(displayName, problems.join(QStringLiteral("；")));
+    }
+
+private:
+    static QString run(const QString &path, const QString &connectionName, const QString &displayName)
+    {
+        QString verdict;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+            if (!db.open()) {
+                verdict = Database::damagedText(displayName, db.lastError().text());
+            } else {
+                QSqlQuery query(db);
+                verdict = verdictOf(query, displayName);
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connectionName);
+        return verdict;
+    }
+
+    static void deliver(Waiter waiter, const QString &verdict)
+    {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [context = waiter.first, fn = std::move(waiter.second), verdict] {
+                if (context)
+                    fn(verdict);
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    QString m_verdict;
+    std::vector<Waiter> m_waiters;
+};
+
+QString Database::damagedText(const QString &file, const QString &detail)
+{
+    return QStringLiteral("数据库文件“%1”已损坏，为免数据进一步受损，本软件不会写入它。请用备份恢复。（%2）")
+        .arg(file, detail);
+}
+
 void Database::setBusyTimeout(int milliseconds)
 {
     g_busyTimeoutMs = milliseconds;
 }
 
-Database::Database(const DatabaseLocation &location, const QString &connectionName)
+Database::Database(const DatabaseLocation &location, const QString &connectionName, DatabaseOptions options)
     : m_location(location), m_connectionName(connectionName),
-      m_dialect(location.isPostgreSQL() ? Dialect::Engine::PostgreSQL : Dialect::Engine::SQLite)
+      m_dialect(location.isPostgreSQL() ? Dialect::Engine::PostgreSQL : Dialect::Engine::SQLite),
+      m_options(std::move(options))
 {
     open();
 }
@@ -43,8 +163,10 @@ Database::~Database()
 
 void Database::close()
 {
+    m_check.reset(); // waits for a check still under way
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
+    m_writable = false;
 }
 
 bool Database::reopen()
@@ -54,12 +176,15 @@ bool Database::reopen()
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
     m_created = false;
+    m_declined = false;
+    m_writeRefusal.clear();
     return open();
 }
 
 bool Database::fail(const QString &text)
 {
     m_error = text;
+    m_check.reset();
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
     return false;
@@ -68,11 +193,99 @@ bool Database::fail(const QString &text)
 bool Database::open()
 {
     m_error.clear();
+    m_writable = false;
     if (!m_location.errorText.isEmpty())
         return fail(m_location.errorText);
     if (!(m_location.isPostgreSQL() ? openPostgreSQL() : openSQLite()))
         return false;
-    return checkOrCreateSchema();
+    if (!checkOrCreateSchema())
+        return false;
+    if (m_dialect.isSQLite() && !m_created && !checkStructure())
+        return false;
+    if (m_check)
+        return true; // writing waits for the check
+    if (!ensureWritable())
+        return fail(m_writeRefusal);
+    return true;
+}
+
+bool Database::checkStructure()
+{
+    if (m_options.checkInBackground) {
+        // Reads go on while the check runs; a write that slips past the gate
+        // is refused by SQLite itself.
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("PRAGMA query_only=1"));
+        m_check = std::make_shared<IntegrityCheck>(
+            m_location.path, m_connectionName + QStringLiteral("_check"), m_location.displayName());
+        return true;
+    }
+    QSqlQuery q(m_db);
+    const QString verdict = IntegrityCheck::verdictOf(q, m_location.displayName());
+    return verdict.isEmpty() || fail(verdict);
+}
+
+bool Database::ensureWritable() const
+{
+    if (m_writable)
+        return true;
+    if (!m_writeRefusal.isEmpty() || !isOpen())
+        return false;
+    if (m_check) {
+        const QString verdict = m_check->wait();
+        if (!verdict.isEmpty()) {
+            m_writeRefusal = verdict;
+            return false;
+        }
+    }
+    return prepareForWriting();
+}
+
+void Database::whenChecked(QObject *context, std::function<void(const QString &)> fn) const
+{
+    if (m_check)
+        m_check->whenDone(context, std::move(fn));
+    else
+        fn(m_writeRefusal);
+}
+
+bool Database::prepareForWriting() const
+{
+    QSqlQuery q(m_db);
+    if (m_dialect.isSQLite()) {
+        q.exec(QStringLiteral("PRAGMA query_only=0"));
+        // A real write, rolled back: a file SQLite could only open for
+        // reading (read-only file system, permissions) is told now, not at
+        // the first sale.
+        bool writable = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        if (writable) {
+            writable = q.exec(QStringLiteral("CREATE TABLE lwjxc_write_probe (x)"));
+            const QSqlError error = q.lastError();
+            QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+            if (!writable) {
+                m_writeRefusal = sqliteReason(error);
+                return false;
+            }
+        } else {
+            m_writeRefusal = sqliteReason(q.lastError());
+            return false;
+        }
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+            m_writeRefusal = sqliteReason(q.lastError());
+            return false;
+        }
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+        // After a checkpoint has emptied the log, the file shrinks back to
+        // this size instead of keeping the largest it ever reached.
+        q.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(4 * 1024 * 1024));
+    }
+    // Best effort: a server account without the right to create tables or
+    // indexes still works, only slower (and without shared order numbers).
+    for (const QString &statement : Schema::upgradeStatements(m_dialect))
+        q.exec(statement);
+    m_writable = true;
+    return true;
 }
 
 QString Database::sqliteReason(const QSqlError &error) const
@@ -111,6 +324,21 @@ bool Database::openSQLite()
                             .arg(QDir::toNativeSeparators(info.absolutePath())));
     } else if (!info.isReadable()) {
         return fail(QStringLiteral("数据库文件“%1”无法读取，请检查文件权限。").arg(file));
+    } else if (!info.isWritable()) {
+        // Told before SQLite opens it, so no -wal or -shm file is left behind.
+        return fail(QStringLiteral("数据库文件“%1”是只读的，无法保存数据。请检查文件和所在文件夹的写入权限。")
+                        .arg(file));
+    } else if (!QFileInfo(info.absolutePath()).isWritable()) {
+        return fail(
+            QStringLiteral("数据库文件“%1”所在的文件夹不可写入，无法保存数据。请检查文件夹的写入权限。")
+                .arg(file));
+    } else if (info.size() == 0) {
+        // A failed copy or restore leaves an empty file: only the operator
+        // may turn it into a new shop.
+        if (!m_options.confirmEmptyFile || !m_options.confirmEmptyFile(m_location.path)) {
+            m_declined = true;
+            return fail(QStringLiteral("数据库文件“%1”是空的（0 字节），未作任何改动。").arg(file));
+        }
     }
 
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -126,6 +354,16 @@ bool Database::openSQLite()
     return true;
 }
 
+namespace {
+QString reasonOf(const QSqlError &error)
+{
+    QString detail = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+    // libpq's second line only guesses at the cause.
+    detail = detail.section(u'\n', 0, 0).trimmed();
+    return detail.isEmpty() ? QStringLiteral("连接已断开") : detail;
+}
+} // namespace
+
 bool Database::openPostgreSQL()
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
@@ -135,15 +373,43 @@ bool Database::openPostgreSQL()
     m_db.setPassword(m_location.password);
     m_db.setDatabaseName(m_location.database);
     m_db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc"));
-    if (!m_db.open()) {
-        const QSqlError error = m_db.lastError();
-        const QString detail =
-            (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-        return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）").arg(m_location.displayName(), detail));
-    }
+    if (!m_db.open())
+        return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）")
+                        .arg(m_location.displayName(), reasonOf(m_db.lastError())));
     QSqlQuery settings(m_db);
     settings.exec(QStringLiteral("SET client_min_messages TO WARNING"));
     return true;
+}
+
+Database::Connection Database::recoverConnection() const
+{
+    if (!m_dialect.isPostgreSQL() || !m_db.isValid())
+        return Connection::Alive;
+    {
+        QSqlQuery probe(m_db);
+        // An aborted transaction refuses every statement (25P02) on a live connection.
+        if (probe.exec(QStringLiteral("SELECT 1")) ||
+            probe.lastError().nativeErrorCode() == QLatin1String("25P02"))
+            return Connection::Alive;
+    }
+    QSqlDatabase db = m_db;
+    db.close();
+    if (!db.open()) {
+        m_reconnectError = reasonOf(db.lastError());
+        return Connection::Unreachable;
+    }
+    m_reconnectError.clear();
+    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    return Connection::Reconnected;
+}
+
+QString Database::lostConnectionText(const QString &reason) const
+{
+    if (!m_reconnectError.isEmpty() || !isOpen())
+        return QStringLiteral("与数据库服务器“%1”的连接已中断，现在仍无法连接。（%2）")
+            .arg(m_location.displayName(), m_reconnectError.isEmpty() ? reason : m_reconnectError);
+    return QStringLiteral("与数据库服务器“%1”的连接曾中断，已重新连接，请再操作一次。（%2）")
+        .arg(m_location.displayName(), reason);
 }
 
 namespace {
@@ -188,22 +454,6 @@ bool Database::checkOrCreateSchema()
         }
     }
 
-    if (m_dialect.isSQLite()) {
-        QSqlQuery q(m_db);
-        // A write probe tells a read-only or locked file now, not at the first sale.
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            return fail(sqliteReason(q.lastError()));
-        q.exec(QStringLiteral("ROLLBACK"));
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-            return fail(sqliteReason(q.lastError()));
-        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-    }
-    // Best effort: a server account without the right to create indexes
-    // still works, only slower.
-    QSqlQuery index(m_db);
-    for (const QString &statement : Schema::indexStatements())
-        index.exec(statement);
     return true;
 }
 
@@ -247,12 +497,57 @@ bool Database::createSchema()
     return true;
 }
 
-WriteTransaction::WriteTransaction(const Database &database) : m_db(database.connection())
+namespace {
+WriteTransaction::CommitHook g_commitHook;
+} // namespace
+
+void WriteTransaction::setCommitHookForTests(CommitHook hook)
 {
-    QSqlQuery q(m_db);
-    m_active = q.exec(database.dialect().beginWrite());
-    if (!m_active)
-        m_error = q.lastError().text();
+    g_commitHook = std::move(hook);
+}
+
+WriteTransaction::WriteTransaction(const Database &database) : m_database(database)
+{
+    if (!database.ensureWritable()) {
+        m_error = database.writeRefusal().isEmpty() ? database.errorText() : database.writeRefusal();
+        return;
+    }
+    if (begin())
+        return;
+    // A server restarted since the last statement: the next operation
+    // simply works on a new connection.
+    if (database.recoverConnection() == Database::Connection::Reconnected && begin())
+        return;
+    if (database.dialect().isPostgreSQL() && !database.m_reconnectError.isEmpty())
+        m_error = database.lostConnectionText(m_error);
+}
+
+bool WriteTransaction::begin()
+{
+    QSqlQuery q(m_database.connection());
+    if (!q.exec(m_database.dialect().beginWrite())) {
+        m_error = reasonOf(q.lastError());
+        return false;
+    }
+    if (m_database.dialect().isPostgreSQL()) {
+        // Remembered so that a COMMIT whose answer is lost can be looked up.
+        if (!q.exec(QStringLiteral("SELECT txid_current()")) || !q.next()) {
+            m_error = reasonOf(q.lastError());
+            QSqlQuery(m_database.connection()).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+        m_serverTransaction = q.value(0).toLongLong();
+    }
+    m_active = true;
+    ++m_database.m_transactionDepth;
+    return true;
+}
+
+void WriteTransaction::end()
+{
+    if (m_active)
+        --m_database.m_transactionDepth;
+    m_active = false;
 }
 
 WriteTransaction::~WriteTransaction()
@@ -264,21 +559,78 @@ bool WriteTransaction::commit()
 {
     if (!m_active)
         return false;
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        m_error = q.lastError().text();
-        rollback();
+    const bool postgres = m_database.dialect().isPostgreSQL();
+    if (postgres && g_commitHook)
+        g_commitHook(m_database, false);
+    QSqlQuery q(m_database.connection());
+    const bool committed = q.exec(QStringLiteral("COMMIT"));
+    const QString reason =
+        committed ? QStringLiteral("server closed the connection unexpectedly") : reasonOf(q.lastError());
+    q.finish();
+    if (committed && !(postgres && g_commitHook && g_commitHook(m_database, true))) {
+        end();
+        return true;
+    }
+    m_error = reason;
+    if (postgres) {
+        end();
+        return settleLostCommit(reason);
+    }
+    rollback();
+    return false;
+}
+
+bool WriteTransaction::settleLostCommit(const QString &reason)
+{
+    const Database::Connection connection = m_database.recoverConnection();
+    if (connection == Database::Connection::Alive) {
+        // The server answered with a refusal: nothing was saved.
+        QSqlQuery(m_database.connection()).exec(QStringLiteral("ROLLBACK"));
         return false;
     }
-    m_active = false;
-    return true;
+    const QString server = m_database.location().displayName();
+    if (connection == Database::Connection::Unreachable) {
+        m_unknown = true;
+        m_error = QStringLiteral("与数据库服务器“%1”的连接在保存时中断，服务器现在仍无法连接，"
+                                 "无法确定是否已保存。请在服务器恢复后查看再决定是否重新录入。（%2；%3）")
+                      .arg(server, reason, m_database.m_reconnectError);
+        return false;
+    }
+    // The server knows how the transaction ended; a backend that has not yet
+    // noticed the lost client may still be finishing it.
+    QDeadlineTimer deadline(10000);
+    QString status;
+    do {
+        QSqlQuery ask(m_database.connection());
+        if (ask.prepare(QStringLiteral("SELECT txid_status(?)")) &&
+            (ask.addBindValue(m_serverTransaction), ask.exec()) && ask.next())
+            status = ask.value(0).toString();
+        else
+            status.clear();
+        if (status != QLatin1String("in progress"))
+            break;
+        QThread::msleep(200);
+    } while (!deadline.hasExpired());
+    if (status == QLatin1String("committed"))
+        return true;
+    if (status == QLatin1String("aborted")) {
+        m_error =
+            QStringLiteral("与数据库服务器“%1”的连接在保存时中断，服务器确认没有保存；已重新连接。（%2）")
+                .arg(server, reason);
+        return false;
+    }
+    m_unknown = true;
+    m_error = QStringLiteral("与数据库服务器“%1”的连接在保存时中断，无法确定是否已保存。"
+                             "请先查看再决定是否重新录入。（%2）")
+                  .arg(server, reason);
+    return false;
 }
 
 void WriteTransaction::rollback()
 {
     if (!m_active)
         return;
-    QSqlQuery q(m_db);
+    QSqlQuery q(m_database.connection());
     q.exec(QStringLiteral("ROLLBACK"));
-    m_active = false;
+    end();
 }

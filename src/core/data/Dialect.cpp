@@ -67,6 +67,12 @@ QString Dialect::timestampType() const
     return isSQLite() ? QStringLiteral("DATETIME") : QStringLiteral("TIMESTAMP");
 }
 
+QString Dialect::greatest(const QString &a, const QString &b) const
+{
+    return QStringLiteral("%1(%2, %3)")
+        .arg(isSQLite() ? QStringLiteral("max") : QStringLiteral("GREATEST"), a, b);
+}
+
 QString Dialect::binaryCollation() const
 {
     // SQLite compares text by its bytes; PostgreSQL follows the server's locale

@@ -37,6 +37,9 @@ public:
     QString dateType() const;
     QString timestampType() const;
 
+    // The larger of two numbers: "max(a, b)" on SQLite, "GREATEST(a, b)" on PostgreSQL.
+    QString greatest(const QString &a, const QString &b) const;
+
     // Appended to an ORDER BY term so text sorts the same on both engines.
     QString binaryCollation() const;
 

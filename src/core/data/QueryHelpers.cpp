@@ -21,17 +21,53 @@ namespace {
     throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(detail), sql);
 }
 
-QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
+bool isRead(const QString &sql)
 {
-    QSqlQuery query(db.connection());
-    query.setForwardOnly(forwardOnly);
+    const QString start = sql.trimmed().left(6).toLower();
+    return start == QLatin1String("select") ||
+           sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive);
+}
+
+bool attempt(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
     if (!query.prepare(sql))
-        raise(query, sql);
+        return false;
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec())
-        raise(query, sql);
-    return query;
+    return query.exec();
+}
+
+QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
+{
+    // Writes wait for the file check at start-up and are refused on a
+    // damaged file.
+    if (!isRead(sql) && !db.ensureWritable())
+        throw DatabaseError(db.writeRefusal().isEmpty() ? db.errorText() : db.writeRefusal(), sql);
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(forwardOnly);
+    if (attempt(query, sql, values))
+        return query;
+    if (db.dialect().isPostgreSQL()) {
+        // A lost connection (server restarted, network gone) is opened again
+        // here, so the next operation works. A read outside a transaction is
+        // simply repeated; a write may or may not have reached the server, so
+        // the operator is told.
+        const QSqlError error = query.lastError();
+        const Database::Connection connection = db.recoverConnection();
+        if (connection == Database::Connection::Reconnected && !db.inTransaction() && isRead(sql)) {
+            QSqlQuery again(db.connection());
+            again.setForwardOnly(forwardOnly);
+            if (attempt(again, sql, values))
+                return again;
+        }
+        if (connection != Database::Connection::Alive) {
+            QString reason = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+            reason = reason.section(u'\n', 0, 0).trimmed();
+            throw DatabaseError(
+                db.lostConnectionText(reason.isEmpty() ? QStringLiteral("连接已断开") : reason), sql);
+        }
+    }
+    raise(query, sql);
 }
 
 QString checkedIdentifier(const QString &name)

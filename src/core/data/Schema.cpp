@@ -104,6 +104,17 @@ QStringList indexStatements()
     };
 }
 
+QStringList upgradeStatements(const Dialect &dialect)
+{
+    // ordercounter: the highest order counter handed out on each day
+    // ("yyyyMMdd"), shared by every counter working on this database.
+    return QStringList{
+               QStringLiteral("CREATE TABLE IF NOT EXISTS ordercounter (day %1 PRIMARY KEY, n %2 NOT NULL)")
+                   .arg(dialect.textType(),
+                        dialect.isSQLite() ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT"))} +
+           indexStatements();
+}
+
 QStringList createStatements(const Dialect &dialect)
 {
     const QString ts = dialect.timestampType();

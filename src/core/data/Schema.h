@@ -39,6 +39,11 @@ bool isTextColumn(const QString &column);
 // database made by an older version gets the indexes added since.
 QStringList indexStatements();
 
+// Tables and indexes added since the first version, as CREATE ... IF NOT
+// EXISTS; run on each opening before the first write, so an older file gets
+// them. The file check does not require them.
+QStringList upgradeStatements(const Dialect &dialect);
+
 // CREATE TABLE and CREATE INDEX statements, in order.
 QStringList createStatements(const Dialect &dialect);
 

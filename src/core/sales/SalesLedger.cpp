@@ -32,6 +32,13 @@ double SalesLedger::roundToCents(double value)
 }
 
 namespace {
+// The operator is told the truth: "not saved" only when the database says
+// so, otherwise that it could not be found out.
+QString commitFailure(const WriteTransaction &tx, const QString &notSaved)
+{
+    return tx.outcomeUnknown() ? tx.errorText() : notSaved.arg(tx.errorText());
+}
+
 // Typed text as stored: trimmed, and an empty box is empty text, not NULL, so
 // substring filters and customer groupings see it like any other value.
 QVariant typedText(const QString &text)
@@ -114,9 +121,12 @@ SaleBooking SalesLedger::book(const SaleRequest &sale)
             "insert into data1 (a, b, c, d, e, f, z, g, h, i, j, \"1\", \"2\", \"3\", \"4\", a5, \"6\", "
             "day1, day2) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") +
         Dialect::returningKey(QStringLiteral("ID"));
+    // A statement still open at COMMIT would hold SQLite's write-ahead log
+    // open for ever.
+    row.finish();
     booking.lineId = ScalarValue(m_db, insert, values).toLongLong();
     if (!tx.commit())
-        throw DatabaseError(QStringLiteral("销售数据未能保存：%1").arg(tx.errorText()), insert);
+        throw DatabaseError(commitFailure(tx, QStringLiteral("销售数据未能保存：%1")), insert);
     booking.result = SaleBooking::Result::Booked;
     return booking;
 }
@@ -212,7 +222,7 @@ bool SalesLedger::remove(const Session &session, qint64 lineId)
         stock.finish();
     }
     if (!tx.commit())
-        throw DatabaseError(QStringLiteral("删除销售记录失败：%1").arg(tx.errorText()), deleteLine);
+        throw DatabaseError(commitFailure(tx, QStringLiteral("删除销售记录失败：%1")), deleteLine);
     return true;
 }
 
@@ -234,5 +244,5 @@ void SalesLedger::correct(const Session &session, qint64 lineId, const SaleCorre
     if (changed == 0)
         throw DatabaseError(QStringLiteral("该销售记录已不存在，可能已被删除。"), update);
     if (!tx.commit())
-        throw DatabaseError(QStringLiteral("修改销售记录失败：%1").arg(tx.errorText()), update);
+        throw DatabaseError(commitFailure(tx, QStringLiteral("修改销售记录失败：%1")), update);
 }

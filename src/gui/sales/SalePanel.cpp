@@ -72,7 +72,7 @@ QToolButton *arrow(Qt::ArrowType type, const char *objectName, QWidget *parent)
 } // namespace
 
 SalePanel::SalePanel(TMainForm &form, const Database &db, SettingsStore &settings)
-    : QWidget(form.salePanel()->content()), m_form(form), m_db(db), m_settings(settings)
+    : QWidget(form.salePanel()->content()), m_form(form), m_db(db), m_settings(settings), m_orderCounter(db)
 {
     setObjectName(QStringLiteral("saleContent"));
     auto *outer = new QVBoxLayout(form.salePanel()->content());
@@ -365,8 +365,10 @@ void SalePanel::openFor(qint64 stockId)
     const OrderNumber::DayReset day =
         OrderNumber::resetForSaleDate(m_form.orderCounter(), m_form.lastSaleDate(), m_saleDateBox->text());
     if (day.reset) {
-        m_form.setOrderCounter(day.counter);
         m_form.setLastSaleDate(day.storedDate);
+        claimOrderCounter(day.counter);
+    } else if (!m_steppedBack) {
+        claimOrderCounter(m_form.orderCounter());
     }
     composeOrderNumber();
 
@@ -474,9 +476,21 @@ void SalePanel::composeOrderNumber()
         m_orderBox->setText(number);
 }
 
+void SalePanel::claimOrderCounter(qint64 wanted)
+{
+    qint64 counter = wanted;
+    try {
+        counter = m_orderCounter.claim(Clock::current().today(), wanted);
+    } catch (const DatabaseError &error) {
+        Prompter::error(&m_form, error.message());
+    }
+    m_form.setOrderCounter(counter);
+    m_steppedBack = false;
+}
+
 void SalePanel::nextOrder()
 {
-    m_form.setOrderCounter(OrderNumber::next(m_form.orderCounter()));
+    claimOrderCounter(OrderNumber::next(m_form.orderCounter()));
     composeOrderNumber();
     if (TicketPanel *ticket = m_form.ticket())
         ticket->cashBox()->setText(QStringLiteral("0"));
@@ -485,6 +499,7 @@ void SalePanel::nextOrder()
 void SalePanel::previousOrder()
 {
     m_form.setOrderCounter(OrderNumber::previous(m_form.orderCounter()));
+    m_steppedBack = true;
     composeOrderNumber();
     if (TicketPanel *ticket = m_form.ticket())
         ticket->cashBox()->setText(QStringLiteral("0"));

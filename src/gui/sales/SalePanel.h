@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sales/OrderCounter.h"
 #include "sales/SaleCompute.h"
 
 #include <QWidget>
@@ -90,6 +91,9 @@ private:
     bool checkNumber(QLineEdit *box, const QString &caption);
     void setModifyStockEnabled(bool enabled);
     void showStockQuantity(double quantity);
+    // Makes `wanted` (or, when another counter holds it, the next free
+    // counter) this program's current order counter.
+    void claimOrderCounter(qint64 wanted);
 
     TMainForm &m_form;
     const Database &m_db;
@@ -99,6 +103,9 @@ private:
     // meanwhile (a re-query, a sort), which leaves its inputs as they are.
     bool m_open = false;
     std::optional<SaleCompute::Figures> m_figures;
+    OrderCounter m_orderCounter;
+    // "-" went back to an earlier order on purpose: it is kept, not claimed.
+    bool m_steppedBack = false;
 
     QLabel *m_nameLabel = nullptr;
     QLabel *m_specLabel = nullptr;

@@ -1,3 +1,4 @@
+#include "ShopFile.h"
 #include "TestDatabase.h"
 #include "data/Database.h"
 #include "data/PasswordHash.h"
@@ -6,11 +7,15 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 // The shop database on the engine of this run: schema, first start, the
 // dialect's pieces of SQL, transactions and the refusals of unusable files.
@@ -39,7 +44,13 @@ private slots:
     void unusableFileIsRefusedUntouched_data();
     void unusableFileIsRefusedUntouched();
     void missingNamedFileIsAnError();
-    void emptyFileIsInitialised();
+    void emptyFileBecomesAShopOnlyWhenConfirmed_data();
+    void emptyFileBecomesAShopOnlyWhenConfirmed();
+    void damagedFileIsRefusedUnwritten_data();
+    void damagedFileIsRefusedUnwritten();
+    void soundFileCheckedInBackgroundTakesWrites();
+    void readOnlyFileIsRefusedWithoutTraces();
+    void lostServerConnectionIsReopened();
     void lockedFileIsReported();
     void unreachableServerIsReported();
 
@@ -385,19 +396,225 @@ void TestDatabaseSchema::missingNamedFileIsAnError()
     QVERIFY(created.wasCreated());
 }
 
-void TestDatabaseSchema::emptyFileIsInitialised()
+void TestDatabaseSchema::emptyFileBecomesAShopOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<int>("answer"); // -1: nobody to ask, 0: No, 1: Yes
+    QTest::newRow("nobody to ask") << -1;
+    QTest::newRow("operator says no") << 0;
+    QTest::newRow("operator says yes") << 1;
+}
+
+void TestDatabaseSchema::emptyFileBecomesAShopOnlyWhenConfirmed()
 {
     if (TestDatabase::onPostgreSQL())
         QSKIP("file checks concern SQLite files");
+    QFETCH(int, answer);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.mdb"));
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.close();
-    Database opened(DatabaseLocation::fromArgument(path), QStringLiteral("empty"));
-    QVERIFY2(opened.isOpen(), qPrintable(opened.errorText()));
-    QVERIFY(opened.wasCreated());
-    QCOMPARE(ScalarValue(opened, QStringLiteral("select count(*) from userdb")).toInt(), 1);
+    DatabaseOptions options;
+    QStringList asked;
+    if (answer >= 0)
+        options.confirmEmptyFile = [&](const QString &file) {
+            asked << file;
+            return answer == 1;
+        };
+    Database opened(DatabaseLocation::fromArgument(path), QStringLiteral("empty"), options);
+    if (answer >= 0)
+        QCOMPARE(asked, QStringList{path});
+    if (answer == 1) {
+        QVERIFY2(opened.isOpen(), qPrintable(opened.errorText()));
+        QVERIFY(opened.wasCreated());
+        QCOMPARE(ScalarValue(opened, QStringLiteral("select count(*) from userdb")).toInt(), 1);
+        return;
+    }
+    QVERIFY(!opened.isOpen());
+    QVERIFY(opened.declined());
+    QVERIFY2(opened.errorText().contains(QStringLiteral("0 字节")), qPrintable(opened.errorText()));
+    QCOMPARE(QFileInfo(path).size(), 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.mdb")});
+}
+
+void TestDatabaseSchema::damagedFileIsRefusedUnwritten_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("inBackground");
+    for (const bool background : {false, true}) {
+        const char *how = background ? " (checked in the background)" : "";
+        QTest::newRow(qPrintable(QStringLiteral("page of random bytes%1").arg(QLatin1String(how))))
+            << QStringLiteral("random page") << background;
+        QTest::newRow(qPrintable(QStringLiteral("zeroed page%1").arg(QLatin1String(how))))
+            << QStringLiteral("zeroed page") << background;
+        QTest::newRow(qPrintable(QStringLiteral("page type bytes%1").arg(QLatin1String(how))))
+            << QStringLiteral("page types") << background;
+        QTest::newRow(qPrintable(QStringLiteral("truncated%1").arg(QLatin1String(how))))
+            << QStringLiteral("truncated") << background;
+    }
+}
+
+void TestDatabaseSchema::damagedFileIsRefusedUnwritten()
+{
+    if (TestDatabase::onPostgreSQL())
+        QSKIP("file checks concern SQLite files");
+    QFETCH(QString, damage);
+    QFETCH(bool, inBackground);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.mdb"));
+    const QString made = MakeShopFile(path, 3000);
+    QVERIFY2(made.isEmpty(), qPrintable(made));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 pages = f.size() / 4096;
+        QVERIFY(pages > 40);
+        QRandomGenerator random(42);
+        if (damage == QLatin1String("random page")) {
+            QByteArray bytes(4096, '\0');
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            f.seek(pages / 2 * 4096);
+            f.write(bytes);
+        } else if (damage == QLatin1String("zeroed page")) {
+            f.seek(pages * 3 / 4 * 4096);
+            f.write(QByteArray(4096, '\0'));
+        } else if (damage == QLatin1String("page types")) {
+            // The first byte of a b-tree page says what kind of page it is.
+            for (const qint64 page : {pages / 3, pages / 3 + 7, pages - 2}) {
+                f.seek(page * 4096);
+                f.write(QByteArray(1, char(0x2a)));
+            }
+        } else {
+            f.resize((pages - 5) * 4096);
+        }
+    }
+    const QByteArray before = checksum(path);
+    {
+        DatabaseOptions options;
+        options.checkInBackground = inBackground;
+        Database opened(DatabaseLocation::fromArgument(path), QStringLiteral("damaged"), options);
+        QString refusal;
+        if (!inBackground) {
+            QVERIFY(!opened.isOpen());
+            refusal = opened.errorText();
+        } else if (opened.isOpen()) {
+            // The window opens while the check runs; nothing may be written.
+            WriteTransaction tx(opened);
+            QVERIFY(!tx.isActive());
+            refusal = tx.errorText();
+            QVERIFY_THROWS_EXCEPTION(
+                DatabaseError,
+                ExecuteStatement(opened, QStringLiteral("insert into rz (username) values ('x')")));
+            QVERIFY_THROWS_EXCEPTION(
+                DatabaseError, ScalarValue(opened, QStringLiteral("insert into rz (username) values ('x') "
+                                                                  "returning id")));
+            QString told;
+            opened.whenChecked(this, [&](const QString &text) { told = text; });
+            QTRY_VERIFY(!told.isEmpty());
+            QCOMPARE(told, refusal);
+        } else {
+            refusal = opened.errorText(); // damage the first reads already meet
+        }
+        QVERIFY2(refusal.contains(QStringLiteral("已损坏")), qPrintable(refusal));
+        QVERIFY2(refusal.contains(QStringLiteral("data.mdb")), qPrintable(refusal));
+    }
+    QCOMPARE(checksum(path), before);
+}
+
+void TestDatabaseSchema::soundFileCheckedInBackgroundTakesWrites()
+{
+    if (TestDatabase::onPostgreSQL())
+        QSKIP("file checks concern SQLite files");
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    DatabaseOptions options;
+    options.checkInBackground = true;
+    Database again(DatabaseLocation::fromArgument(t.location().path), QStringLiteral("again"), options);
+    QVERIFY2(again.isOpen(), qPrintable(again.errorText()));
+    QCOMPARE(ScalarValue(again, QStringLiteral("select count(*) from userdb")).toInt(), 1);
+    // Signing in writes the session row at once; it waits for the check.
+    QVERIFY(ScalarValue(again, QStringLiteral("insert into rz (username) values ('s') returning id"))
+                .toLongLong() > 0);
+    WriteTransaction tx(again);
+    QVERIFY2(tx.isActive(), qPrintable(tx.errorText()));
+    QCOMPARE(ExecuteStatement(again, QStringLiteral("insert into rz (username) values ('x')")), 1);
+    QVERIFY(tx.commit());
+    QString told = QStringLiteral("not yet");
+    again.whenChecked(this, [&](const QString &text) { told = text; });
+    QTRY_VERIFY(told.isEmpty());
+}
+
+void TestDatabaseSchema::readOnlyFileIsRefusedWithoutTraces()
+{
+    if (TestDatabase::onPostgreSQL())
+        QSKIP("file checks concern SQLite files");
+    // The helper opens the file as an ordinary user would: root may write
+    // to any file, so under root it runs as "nobody".
+    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/salesloop");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.mdb"));
+    QCOMPARE(QProcess::execute(helper, {QStringLiteral("make"), path}), 0);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7777)));
+    const QByteArray before = checksum(path);
+    QProcess open;
+    if (::geteuid() == 0)
+        open.start(QStringLiteral("setpriv"),
+                   {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                    QStringLiteral("--clear-groups"), helper, QStringLiteral("open"), path});
+    else
+        open.start(helper, {QStringLiteral("open"), path});
+    QVERIFY(open.waitForFinished(20000));
+    const QString said = QString::fromUtf8(open.readAllStandardOutput() + open.readAllStandardError());
+    QCOMPARE(open.exitCode(), 2);
+    QVERIFY2(said.contains(QStringLiteral("只读")), qPrintable(said));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.mdb")});
+    QCOMPARE(checksum(path), before);
+}
+
+void TestDatabaseSchema::lostServerConnectionIsReopened()
+{
+    if (!TestDatabase::onPostgreSQL())
+        QSKIP("a SQLite file has no connection to lose");
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    std::unique_ptr<Database> admin = t.openSecondConnection(QStringLiteral("killer"));
+    QVERIFY2(admin->isOpen(), qPrintable(admin->errorText()));
+    // What a server restart does to every client: its connection is ended.
+    const auto endConnection = [&] {
+        const int pid = ScalarValue(t.db(), QStringLiteral("select pg_backend_pid()")).toInt();
+        QVERIFY(ScalarValue(*admin, QStringLiteral("select pg_terminate_backend(?, 5000)"), {pid}).toBool());
+    };
+
+    // A read is repeated on the new connection.
+    endConnection();
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from userdb")).toInt(), 1);
+
+    // A write transaction simply begins on a new connection.
+    endConnection();
+    {
+        WriteTransaction tx(t.db());
+        QVERIFY2(tx.isActive(), qPrintable(tx.errorText()));
+        ExecuteStatement(t.db(), QStringLiteral("insert into rz (username) values ('a')"));
+        QVERIFY(tx.commit());
+    }
+
+    // A single write may or may not have arrived: the operator is told,
+    // with the server's name and never its password, and the next
+    // operation works.
+    endConnection();
+    QString message;
+    try {
+        ExecuteStatement(t.db(), QStringLiteral("insert into rz (username) values ('b')"));
+    } catch (const DatabaseError &error) {
+        message = error.message();
+    }
+    QVERIFY2(message.contains(t.location().displayName()) && message.contains(QStringLiteral("已重新连接")),
+             qPrintable(message));
+    QVERIFY(message.section(QStringLiteral("（"), 1).size() > 2); // a reason, not nothing
+    QVERIFY(t.location().password.isEmpty() || !message.contains(t.location().password));
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from rz where username = 'a'")).toInt(), 1);
 }
 
 void TestDatabaseSchema::lockedFileIsReported()

@@ -2,6 +2,7 @@
 
 #include "common/DataGrid.h"
 #include "data/SqlListModel.h"
+#include "sales/OrderCounter.h"
 #include "sales/SalePanel.h"
 #include "sales/SalesLedger.h"
 #include "sales/TicketPanel.h"
@@ -49,6 +50,7 @@ private slots:
     void counterDownToZeroAndNotBelow();
     void fourDigitCounter();
     void dayResetHappensOnce();
+    void anotherCounterNeverGetsOurNumber();
     void orderLookupFillsAndEmpties();
     void customerLookup();
     void quotesAreStoredAsTyped();
@@ -534,6 +536,30 @@ void TestSalePanel::dayResetHappensOnce()
     box("DBDateTimeEditEh2")->setText(u"2024-03-06"_s);
     openByDoubleClick(id);
     QCOMPARE(box("Edit34")->text(), u"20240305001"_s);
+}
+
+void TestSalePanel::anotherCounterNeverGetsOurNumber()
+{
+    // A second counter on the same database starts the day first.
+    std::unique_ptr<Database> other = m_shop->database.openSecondConnection(u"counter2"_s);
+    QVERIFY2(other->isOpen(), qPrintable(other->errorText()));
+    OrderCounter otherCounter(*other);
+    QCOMPARE(otherCounter.claim(QDate(2024, 3, 5), 1), 1);
+
+    const qint64 id = addStock(u"皮箱"_s, 10, 20, 5, 0, 0);
+    m_shop->form->setLastSaleDate(u"2024-03-04"_s);
+    openByDoubleClick(id);
+    QCOMPARE(box("Edit34")->text(), u"20240305002"_s);
+    QCOMPARE(otherCounter.claim(QDate(2024, 3, 5), 2), 3);
+    m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
+    QCOMPARE(box("Edit34")->text(), u"20240305004"_s);
+    // "-" steps back on purpose (it may show another counter's order); "+"
+    // never lands on a number another counter holds.
+    m_shop->form->findChild<QPushButton *>(u"orderPreviousButton"_s)->click();
+    m_shop->form->findChild<QPushButton *>(u"orderPreviousButton"_s)->click();
+    QCOMPARE(box("Edit34")->text(), u"20240305002"_s);
+    m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
+    QCOMPARE(box("Edit34")->text(), u"20240305005"_s);
 }
 
 void TestSalePanel::orderLookupFillsAndEmpties()
