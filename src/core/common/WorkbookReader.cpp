@@ -49,6 +49,28 @@ bool WorkbookReader::failNoSheet(const QString &sheetName)
     return fail(QStringLiteral("工作簿中没有名为“%1”的工作表（%2）").arg(sheetName, names));
 }
 
+namespace {
+
+// A file that is neither kind of workbook nor a text file by its name.
+class UnreadableWorkbook final : public WorkbookReader
+{
+public:
+    UnreadableWorkbook(const QString &path, bool empty) : WorkbookReader(path), m_empty(empty) {}
+    bool readSheet(const QString &, const RowHandler &) override
+    {
+        if (!QFileInfo::exists(m_path))
+            return fail(QStringLiteral("无法读取 Excel 文件：文件不存在或无法打开"));
+        return fail(m_empty ? QStringLiteral("无法读取 Excel 文件：文件是空的")
+                            : QStringLiteral(
+                                  "无法读取 Excel 文件：不是 Excel 工作簿（.xls、.xlsx），也不是 CSV 文件"));
+    }
+
+private:
+    bool m_empty;
+};
+
+} // namespace
+
 std::unique_ptr<WorkbookReader> WorkbookReader::forFile(const QString &path)
 {
     QFile file(path);
@@ -62,11 +84,9 @@ std::unique_ptr<WorkbookReader> WorkbookReader::forFile(const QString &path)
     if (head.startsWith("PK\x03\x04"))
         return std::make_unique<XlsxWorkbookReader>(path);
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("xls"))
-        return std::make_unique<XlsWorkbookReader>(path);
-    if (suffix == QLatin1String("xlsx"))
-        return std::make_unique<XlsxWorkbookReader>(path);
-    return std::make_unique<CsvWorkbookReader>(path);
+    if (suffix == QLatin1String("csv") || suffix == QLatin1String("txt"))
+        return std::make_unique<CsvWorkbookReader>(path);
+    return std::make_unique<UnreadableWorkbook>(path, file.exists() && head.isEmpty());
 }
 
 namespace {
@@ -103,6 +123,9 @@ QString freexlReason(int code)
     case FREEXL_UNSUPPORTED_CHARSET:
     case FREEXL_INVALID_CHARACTER:
         return QStringLiteral("工作簿中的文字编码无法识别");
+    case FREEXL_CFBF_READ_ERROR:
+    case FREEXL_CFBF_SEEK_ERROR:
+        return QStringLiteral("文件已损坏或不完整（可能没有复制完整）");
     default:
         return QStringLiteral("文件已损坏或格式不正确（代码 %1）").arg(code);
     }

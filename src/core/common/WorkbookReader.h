@@ -48,7 +48,8 @@ public:
     virtual ~WorkbookReader() = default;
 
     // The reader for the file, chosen by its first bytes (and by the suffix
-    // for text files). Never null.
+    // .csv or .txt for text files); for anything else a reader that fails
+    // with the reason. Never null.
     static std::unique_ptr<WorkbookReader> forFile(const QString &path);
 
     // Reads the sheet whose name equals sheetName regardless of case (a .csv
@@ -97,7 +98,7 @@ public:
     explicit XlsxWorkbookReader(const QString &path) : WorkbookReader(path) {}
     bool readSheet(const QString &sheetName, const RowHandler &onRow) override;
     // A part bigger than this (unpacked) is refused: a zip bomb stops here.
-    static constexpr qint64 MaxPartBytes = 512LL * 1024 * 1024;
+    static constexpr qint64 MaxPartBytes = 200LL * 1024 * 1024;
 };
 
 // Comma-separated text, UTF-8 (with or without byte-order mark) or GBK,

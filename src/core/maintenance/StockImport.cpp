@@ -282,7 +282,7 @@ StockImport::Outcome StockImport::write(const Database &db, const Session &sessi
         QStringLiteral("insert into data (a, b, c, d, e, f, g, z, \"1\", \"2\", \"3\", \"4\", "
                        "\"5\", \"6\", \"7\", \"8\", day1) values ");
     const QString oneRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const auto statement = [&](int count) {
+    const auto statement = [&](int count) -> QString {
         QStringList values;
         for (int i = 0; i < count; ++i)
             values.append(oneRow);
