@@ -1,6 +1,7 @@
 #include "StockImport.h"
 
 #include "common/WorkbookReader.h"
+#include "common/XlsWorkbookWriter.h"
 #include "data/Database.h"
 #include "data/NumberFormat.h"
 #include "data/PinyinInitials.h"
@@ -135,6 +136,14 @@ const QStringList &StockImport::columnNames()
         return list;
     }();
     return names;
+}
+
+bool StockImport::writeTemplate(const QString &path, QString *error)
+{
+    XlsWorkbookWriter writer(SheetName);
+    for (qsizetype i = 0; i < columnNames().size(); ++i)
+        writer.writeText(0, static_cast<int>(i), columnNames().at(i));
+    return writer.save(path, error);
 }
 
 QString StockImport::textProblem(const QString &, const QString &text)

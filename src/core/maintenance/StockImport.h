@@ -68,6 +68,10 @@ public:
     static Outcome write(const Database &db, const Session &session, const QList<ImportedStock> &rows,
                          const Progress &progress, QString *error);
 
+    // An empty workbook (.xls) for the operator to fill in: the sheet
+    // "qmzrtk" with the column names in its first row.
+    static bool writeTemplate(const QString &path, QString *error);
+
     // Why a text cannot be stored in a column; empty when it can.
     static QString textProblem(const QString &column, const QString &text);
 };
