@@ -30,6 +30,7 @@ class StockListView;
 class SuccessNotice;
 class Tchangepassfm;
 class TicketPanel;
+class Texcell;
 class Tpos;
 class Tuserglfm;
 class Txstj;
@@ -102,6 +103,8 @@ public:
     // The sale panel's contents (in the floating sale panel).
     SalePanel *sale() const { return m_sale; }
     Tpos *receiptSettings() const { return m_receiptSettings; }
+    // "Excel导入", made once at start.
+    Texcell *excelImport() const { return m_excelImport; }
     // The sales-detail window, made once at start.
     Txstj *salesDetail() const { return m_salesDetail; }
     // "单据打印": shows the ticket panel, or hides it when shown.
@@ -195,6 +198,7 @@ private:
     TicketPanel *m_ticket = nullptr;
     SalePanel *m_sale = nullptr;
     Tpos *m_receiptSettings = nullptr;
+    Texcell *m_excelImport = nullptr;
     Txstj *m_salesDetail = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLineEdit *m_alarmBox = nullptr;
