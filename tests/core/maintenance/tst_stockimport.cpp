@@ -4,6 +4,7 @@
 #include "shell/Session.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -267,14 +268,18 @@ void TestStockImport::failureHalfWayAddsNothing()
 {
     // The database refuses one record of the third batch.
     Database &db = m_database->db();
+    QSqlQuery setup(db.connection());
     if (db.dialect().isSQLite()) {
-        ExecuteStatement(db, u"create trigger refuse before insert on data when new.c = 'C420' "
-                             "begin select raise(abort, 'refused'); end"_s);
+        QVERIFY2(setup.exec(u"create trigger refuse before insert on data when new.c = 'C420' "
+                            "begin select raise(abort, 'refused'); end"_s),
+                 qPrintable(setup.lastError().text()));
     } else {
-        ExecuteStatement(db, u"create function refuse() returns trigger as $$ begin if new.c = 'C420' then "
-                             "raise exception 'refused'; end if; return new; end $$ language plpgsql"_s);
-        ExecuteStatement(
-            db, u"create trigger refuse before insert on data for each row execute function refuse()"_s);
+        QVERIFY2(setup.exec(u"create function refuse() returns trigger as $$ begin if new.c = 'C420' then "
+                            "raise exception 'refused'; end if; return new; end $$ language plpgsql"_s),
+                 qPrintable(setup.lastError().text()));
+        QVERIFY2(setup.exec(
+                     u"create trigger refuse before insert on data for each row execute function refuse()"_s),
+                 qPrintable(setup.lastError().text()));
     }
     const auto reading = StockImport::read(manyRows(450), {});
     QVERIFY(reading.ok);
