@@ -87,7 +87,21 @@ void TestTexcell::importShowsPreviewThenTheNewRows()
     m_window->excelPathBox()->setText(u"  "_s + data(u"good.xls"_s) + u" "_s);
     QString summary;
     QStringList firstRow;
+    // LWJXC_SCREENSHOT_DIR: where to keep pictures of the window and the
+    // preview for a look by eye.
+    const QString shots = qEnvironmentVariable("LWJXC_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->grab().save(shots + u"/texcell.png"_s);
+    }
     m_window->setPreviewRunner([&](QDialog &preview) {
+        if (!shots.isEmpty()) {
+            preview.show();
+            if (QTest::qWaitForWindowExposed(&preview))
+                preview.grab().save(shots + u"/texcell-preview.png"_s);
+            preview.hide();
+        }
         summary = preview.findChild<QLabel *>(u"previewSummary"_s)->text();
         auto *table = preview.findChild<QTableWidget *>(u"previewTable"_s);
         for (int c = 0; c < table->columnCount(); ++c)
