@@ -3,6 +3,7 @@
 #include "common/WorkbookReader.h"
 #include "common/XlsWorkbookWriter.h"
 #include "data/Database.h"
+#include "data/FieldLimits.h"
 #include "data/NumberFormat.h"
 #include "data/PinyinInitials.h"
 #include "shell/Session.h"
@@ -146,18 +147,10 @@ bool StockImport::writeTemplate(const QString &path, QString *error)
     return writer.save(path, error);
 }
 
-QString StockImport::textProblem(const QString &, const QString &text)
+QString StockImport::textProblem(const QString &column, const QString &text)
 {
-    // The same limit for every text column of the stock table; a name or
-    // code longer than this is a slip of the sheet, not an article.
-    constexpr int kMaxLength = 255;
-    if (text.size() > kMaxLength)
-        return QStringLiteral("文字超过 %1 个字符").arg(kMaxLength);
-    for (const QChar ch : text)
-        if (ch.unicode() < 0x20 && ch != QLatin1Char('\t') && ch != QLatin1Char('\n') &&
-            ch != QLatin1Char('\r'))
-            return QStringLiteral("含有不可见的控制字符");
-    return QString();
+    // The cell is named before the reason, so the reason needs no caption.
+    return FieldLimits::problem(column, text, QString());
 }
 
 StockImport::Reading StockImport::read(const QString &path, const Options &options, const Progress &progress)

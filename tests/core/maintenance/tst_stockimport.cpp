@@ -134,7 +134,7 @@ void TestStockImport::refusesWithAReason_data()
                                               u"第 12 行 a7：“abc”不是数字"_s,
                                               u"第 13 行 day1：“昨天”不是日期"_s,
                                               u"第 14 行 a：“长长长"_s,
-                                              u"文字超过 255 个字符"_s,
+                                              u"最多100个字符，现在是300个"_s,
                                               u"第 22 行 a1：“1,5”不是数字"_s,
                                               u"……等 13 处"_s};
 }
