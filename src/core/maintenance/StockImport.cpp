@@ -7,6 +7,7 @@
 #include "data/NumberFormat.h"
 #include "data/PinyinInitials.h"
 #include "shell/Session.h"
+#include "stock/StockBook.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -65,16 +66,15 @@ QString cellText(const SheetCell &cell)
     return QString();
 }
 
+// A number as a number box takes it (the stock-in entry's rule); a bad
+// one is a problem to list, not an error to stop at.
 std::optional<double> numberFromText(const QString &text)
 {
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    if (!number.match(text).hasMatch())
+    try {
+        return StockBook::toNumber(text);
+    } catch (const InvalidNumber &) {
         return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    }
 }
 
 QDate dateFromText(const QString &text)

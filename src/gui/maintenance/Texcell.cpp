@@ -161,6 +161,8 @@ Texcell::Texcell(TMainForm &main, Database &db, SettingsStore &settings)
     m_importButton->setFlat(true);
     m_importButton->setCursor(Qt::PointingHandCursor);
     m_importButton->setToolTip(QStringLiteral("开始导入"));
+    // Enter in a path box starts the import rather than a file dialog.
+    m_importButton->setDefault(true);
     connect(m_importButton, &QPushButton::clicked, this, &Texcell::runImport);
     layout->addWidget(m_importButton, 4, 0, 1, 3, Qt::AlignHCenter);
 
