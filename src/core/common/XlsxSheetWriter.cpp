@@ -39,7 +39,8 @@ bool XlsxSheetWriter::open(const QString &path)
         m_error = QStringLiteral("无法创建工作簿");
         return false;
     }
-    m_sheet = workbook_add_worksheet(m_workbook, nullptr);
+    const QByteArray sheetName = m_sheetName.toUtf8();
+    m_sheet = workbook_add_worksheet(m_workbook, m_sheetName.isEmpty() ? nullptr : sheetName.constData());
     if (!m_sheet) {
         m_error = QStringLiteral("无法创建工作表");
         return false;

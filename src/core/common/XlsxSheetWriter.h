@@ -14,6 +14,8 @@ public:
     static constexpr int kMaxRows = 1048576;
 
     XlsxSheetWriter() = default;
+    // The sheet gets this name instead of "Sheet1".
+    explicit XlsxSheetWriter(const QString &sheetName) : m_sheetName(sheetName) {}
     ~XlsxSheetWriter() override;
 
     bool open(const QString &path) override;
@@ -31,4 +33,5 @@ private:
     lxw_workbook *m_workbook = nullptr;
     lxw_worksheet *m_sheet = nullptr;
     QString m_error;
+    QString m_sheetName;
 };

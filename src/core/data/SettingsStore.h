@@ -52,6 +52,8 @@ public:
         static constexpr QLatin1String DocumentSlogan2{"dan4"};
 
         static constexpr QLatin1String BackupPath{"save"};
+        // "yes": the Excel import fills empty pinyin initials.
+        static constexpr QLatin1String ImportFillInitials{"daorupy"};
 
         // Stock list columns: "yes" hides the column.
         static constexpr QLatin1String HideStockPurchasePrice{"rukuyin1"};

@@ -29,4 +29,11 @@ inline QString serviceContact()
     return QStringLiteral("客服与技术支持：") + webAddress();
 }
 
+// The support number the import window's failure messages name after
+// "请联系技术客服QQ:".
+inline QString supportQQ()
+{
+    return QStringLiteral("800000000");
+}
+
 } // namespace MakerInfo

@@ -16,6 +16,7 @@
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
+#include "maintenance/Texcell.h"
 #include "maintenance/Tpos.h"
 #include "periphery/TAboutBox.h"
 #include "periphery/Tchhform.h"
@@ -137,6 +138,8 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     new StockListCommands(*this, m_db);
     // The receipt settings are read once at start and printed from the boxes.
     m_receiptSettings = new Tpos(m_settings, this);
+    // Its path boxes keep their texts between showings.
+    m_excelImport = new Texcell(*this, m_db, m_settings);
     m_ticket = new TicketPanel(m_db, m_ticketPanel->content());
     auto *ticketLayout = new QVBoxLayout(m_ticketPanel->content());
     ticketLayout->setContentsMargins(0, 0, 0, 0);
@@ -243,7 +246,8 @@ void TMainForm::buildActions()
 
     // "新建入库" drop-down.
     m_newStockAction = makeAction("newStockAction", QStringLiteral("新建入库"));
-    m_excelImportAction = makeAction("excelImportAction", QStringLiteral("Excel导入"));
+    m_excelImportAction = makeAction("excelImportAction", QStringLiteral("Excel导入"), true);
+    connect(m_excelImportAction, &QAction::triggered, this, [this] { m_excelImport->exec(); });
     m_newStockMenu = new QMenu(this);
     m_newStockMenu->setObjectName(QStringLiteral("newStockMenu"));
     m_newStockMenu->addAction(m_newStockAction);
@@ -663,8 +667,8 @@ void TMainForm::afterLogin(const LoginOutcome &outcome)
 void TMainForm::applyRestrictedMode()
 {
     m_restricted = true;
-    for (QAction *action : {m_modifyStockAction, m_deleteStockAction, m_newStockAction, m_userAdminAction,
-                            m_changePasswordAction, m_newStockButtonAction,
+    for (QAction *action : {m_modifyStockAction, m_deleteStockAction, m_newStockAction, m_excelImportAction,
+                            m_userAdminAction, m_changePasswordAction, m_newStockButtonAction,
                             m_columnActions.value(QString(SettingsStore::Keys::HideStockPurchasePrice)),
                             m_columnActions.value(QString(SettingsStore::Keys::HideStockAmounts))})
         action->setVisible(false);

@@ -32,6 +32,7 @@ class TForm1;
 class Tchhform;
 class Tchangepassfm;
 class TicketPanel;
+class Texcell;
 class Tpos;
 class Tuserglfm;
 class Txstj;
@@ -104,6 +105,8 @@ public:
     // The sale panel's contents (in the floating sale panel).
     SalePanel *sale() const { return m_sale; }
     Tpos *receiptSettings() const { return m_receiptSettings; }
+    // "Excel导入", made once at start.
+    Texcell *excelImport() const { return m_excelImport; }
     // The sales-detail window, made once at start.
     Txstj *salesDetail() const { return m_salesDetail; }
     // The summary window, made once at start.
@@ -202,6 +205,7 @@ private:
     TicketPanel *m_ticket = nullptr;
     SalePanel *m_sale = nullptr;
     Tpos *m_receiptSettings = nullptr;
+    Texcell *m_excelImport = nullptr;
     Txstj *m_salesDetail = nullptr;
     TForm1 *m_summary = nullptr;
     QPointer<Tchhform> m_helpWindow;
