@@ -31,6 +31,7 @@ class SuccessNotice;
 class Tchangepassfm;
 class TicketPanel;
 class Tpos;
+class Trepair;
 class Tuserglfm;
 class Txstj;
 
@@ -169,6 +170,7 @@ private:
     void storeAlarmQuantity();
     void openUserAdministration();
     void openPasswordChange();
+    void openBackup();
     void openWebsite();
 
     Database &m_db;
@@ -252,4 +254,5 @@ private:
 
     QPointer<Tuserglfm> m_userWindow;
     QPointer<Tchangepassfm> m_passwordWindow;
+    QPointer<Trepair> m_backupWindow;
 };
