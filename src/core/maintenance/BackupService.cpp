@@ -619,10 +619,11 @@ BackupService::Result BackupService::restorePostgreSQL(const QString &source, co
         if (in.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quotedName(table.sourceName))) && in.next())
             total += in.value(0).toLongLong();
     }
+    // Inside the transaction: a failure further on brings every row back.
+    if (!q.exec(QStringLiteral("TRUNCATE %1").arg(names.join(QStringLiteral(", ")))))
+        return failed(q);
     qint64 done = 0;
     for (const CommonTable &table : tables) {
-        if (!q.exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table.targetName))))
-            return failed(q);
         if (!in.exec(QStringLiteral("SELECT %1 FROM %2")
                          .arg(columnList(table.sourceColumns), quotedName(table.sourceName)))) {
             result.error =

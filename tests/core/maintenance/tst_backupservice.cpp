@@ -212,7 +212,8 @@ void TestBackupService::unusableSourceIsRefused()
     TestDatabase shop;
     QVERIFY2(shop.isOpen(), qPrintable(shop.errorText()));
     ShopContent::fill(shop.db(), 60);
-    const QString good = m_dir.filePath(u"source-good-%1.mdb"_s.arg(QTest::currentDataTag()));
+    const QString good = m_dir.filePath(
+        u"source-good-%1.mdb"_s.arg(QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-')));
     QVERIFY(BackupService(shop.location()).backupTo(good).ok);
     QFile goodFile(good);
     QVERIFY(goodFile.open(QIODevice::ReadOnly));
@@ -220,7 +221,8 @@ void TestBackupService::unusableSourceIsRefused()
     goodFile.close();
     QVERIFY(bytes.size() > 8 * 4096);
 
-    const QString source = m_dir.filePath(u"source-%1.mdb"_s.arg(QTest::currentDataTag()));
+    const QString source = m_dir.filePath(
+        u"source-%1.mdb"_s.arg(QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-')));
     if (kind == u"empty"_s) {
         writeFile(source, {});
     } else if (kind == u"text"_s) {
@@ -327,7 +329,7 @@ void TestBackupService::backupTargets()
 
     if (!TestDatabase::onPostgreSQL()) {
         const QString shopBefore = ShopContent::text(shop.db());
-        for (const QString &own : {shop.location().path, shop.location().path + u"-wal"_s}) {
+        for (const QString &own : QStringList{shop.location().path, shop.location().path + u"-wal"_s}) {
             const BackupService::Result onItself = service.backupTo(own);
             QVERIFY(!onItself.ok);
             QVERIFY2(onItself.error.contains(u"正在使用的数据库文件"_s), qPrintable(onItself.error));
