@@ -1,4 +1,4 @@
-#include "SignedInMainForm.h"
+#include "../common/SignedInMainForm.h"
 
 #include "data/Database.h"
 #include "data/SettingsStore.h"
@@ -69,9 +69,7 @@ private:
     {
         shop.action("backupAction")->trigger();
         Trepair *window = shop.form->findChild<Trepair *>();
-        if (window)
-            QTest::qWaitForWindowExposed(window);
-        return window;
+        return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
     }
     template <typename W> static W *child(Trepair *window, const char *name)
     {
