@@ -1,6 +1,7 @@
 #include "BackupService.h"
 
 #include "SqliteFile.h"
+#include "data/Database.h"
 #include "data/Dialect.h"
 #include "data/Schema.h"
 
@@ -58,23 +59,25 @@ private:
     QSqlDatabase m_db;
 };
 
-bool openServer(OwnConnection &connection, const DatabaseLocation &location, QString *error)
+// The program's own way onto the server (timeouts, messages), under a
+// connection name of this service.
+class ServerConnection
 {
-    QSqlDatabase &db = connection.db();
-    db.setHostName(location.host);
-    db.setPort(location.port);
-    db.setUserName(location.user);
-    db.setPassword(location.password);
-    db.setDatabaseName(location.database);
-    db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc"));
-    if (db.open()) {
-        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO WARNING"));
-        return true;
+public:
+    explicit ServerConnection(const DatabaseLocation &location)
+        : m_database(location, QStringLiteral("lwjxc_backup_%1").arg(++g_connectionCounter))
+    {}
+    bool open(QString *error) const
+    {
+        if (!m_database.isOpen())
+            *error = m_database.errorText();
+        return m_database.isOpen();
     }
-    *error = QStringLiteral("无法连接数据库服务器“%1”。（%2）")
-                 .arg(location.displayName(), errorDetail(db.lastError()));
-    return false;
-}
+    QSqlDatabase db() const { return m_database.connection(); }
+
+private:
+    Database m_database;
+};
 
 // A free name beside path for a file that becomes path once it is complete.
 QString temporaryBeside(const QString &path, const QString &purpose)
@@ -356,8 +359,8 @@ BackupService::Result BackupService::backupSqlite(const QString &temporary) cons
 BackupService::Result BackupService::backupPostgreSQL(const QString &temporary) const
 {
     Result result;
-    OwnConnection server(QStringLiteral("QPSQL"));
-    if (!openServer(server, m_location, &result.error))
+    const ServerConnection server(m_location);
+    if (!server.open(&result.error))
         return result;
     OwnConnection file(QStringLiteral("QSQLITE"));
     file.db().setDatabaseName(temporary);
@@ -559,8 +562,8 @@ BackupService::Result BackupService::restorePostgreSQL(const QString &source, co
         return r;
     };
 
-    OwnConnection server(QStringLiteral("QPSQL"));
-    if (!openServer(server, m_location, &result.error))
+    const ServerConnection server(m_location);
+    if (!server.open(&result.error))
         return finish(result);
     QSqlQuery q(server.db());
     const QString othersSql = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -72,6 +73,10 @@ Trepair::Trepair(Database &db, SettingsStore &settings, const QString &userDataF
     title->setAutoFillBackground(true);
     title->setStyleSheet(QStringLiteral("QLabel { color: #800000; background-color: #C0DCC0; }"));
     layout->addWidget(title);
+    auto *sections = new QVBoxLayout;
+    sections->setContentsMargins(10, 0, 10, 0);
+    sections->setSpacing(8);
+    layout->addLayout(sections);
 
     // Backup.
     auto *backupGroup = new QGroupBox(QStringLiteral("备份"), this);
@@ -95,7 +100,7 @@ Trepair::Trepair(Database &db, SettingsStore &settings, const QString &userDataF
     tip->setStyleSheet(QStringLiteral("QLabel { color: #008000; }"));
     backupLayout->addWidget(tip, 2, 0, 1, 3);
     backupLayout->setColumnStretch(0, 1);
-    layout->addWidget(backupGroup);
+    sections->addWidget(backupGroup);
 
     // Restore.
     auto *restoreGroup = new QGroupBox(QStringLiteral("恢复"), this);
@@ -116,7 +121,7 @@ Trepair::Trepair(Database &db, SettingsStore &settings, const QString &userDataF
     warning->setStyleSheet(QStringLiteral("QLabel { color: #C00000; }"));
     restoreLayout->addWidget(warning, 1, 0, 1, 3);
     restoreLayout->setColumnStretch(0, 1);
-    layout->addWidget(restoreGroup);
+    sections->addWidget(restoreGroup);
 
     // Automatic backups.
     auto *automaticGroup = new QGroupBox(QStringLiteral("自动备份"), this);
@@ -155,15 +160,7 @@ Trepair::Trepair(Database &db, SettingsStore &settings, const QString &userDataF
     m_restoreSelectedButton = button(QStringLiteral("恢复所选备份"), automaticGroup, "restoreSelectedButton");
     listRow->addWidget(m_restoreSelectedButton);
     automaticLayout->addLayout(listRow);
-    layout->addWidget(automaticGroup);
-
-    for (QWidget *section : {static_cast<QWidget *>(backupGroup), static_cast<QWidget *>(restoreGroup),
-                             static_cast<QWidget *>(automaticGroup)})
-        layout->setAlignment(section, Qt::AlignTop);
-    for (int i = 1; i < layout->count(); ++i)
-        layout->itemAt(i)->widget()->setContentsMargins(10, 0, 10, 0);
-    layout->setContentsMargins(0, 0, 0, 10);
-    setContentsMargins(0, 0, 0, 0);
+    sections->addWidget(automaticGroup);
 
     connect(m_targetBox, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_settings.setBackupPath(text); });
@@ -191,6 +188,8 @@ void Trepair::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (m_disconnected)
         return;
+    if (const QScreen *shown = screen())
+        move(shown->availableGeometry().center() - rect().center());
     // The backup reads the file with connections of its own; the program's
     // stays closed until the window closes.
     m_db.close();
