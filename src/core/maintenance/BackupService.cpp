@@ -518,22 +518,32 @@ BackupService::Result BackupService::restoreSqlite(const QString &source, const 
             return result;
         }
         kept = freeName(shop.dir(), keptFileName(now));
-        QString renameError;
-        if (!replaceByRename(shop.absoluteFilePath(), kept, &renameError)) {
+        // The kept name is a second link to the same file (a copy where the
+        // file system has no links), so data.mdb never goes missing: a crash
+        // at any point leaves either the old or the restored shop under it.
+        std::error_code code;
+        std::filesystem::create_hard_link(std::filesystem::path(shop.absoluteFilePath().toStdU16String()),
+                                          std::filesystem::path(kept.toStdU16String()), code);
+        if (code && !QFile::copy(shop.absoluteFilePath(), kept)) {
             removeDatabaseFile(copy);
-            result.error = QStringLiteral("无法保留原数据库文件。（%1）").arg(renameError);
+            result.error = QStringLiteral("无法保留原数据库文件“%1”。").arg(display(kept));
             return result;
         }
-        // A file that could not be checkpointed (damaged) keeps its log with it.
-        if (QFileInfo::exists(wal) && QFileInfo(wal).size() > 0)
-            replaceByRename(wal, kept + QStringLiteral("-wal"), &renameError);
+        // A file that could not be checkpointed (damaged) keeps its log with
+        // it; no old log may stay beside the restored file, or it would be
+        // replayed into it.
+        QString moveError;
+        if (QFileInfo(wal).size() > 0)
+            replaceByRename(wal, kept + QStringLiteral("-wal"), &moveError);
         QFile::remove(wal);
         QFile::remove(shm);
     }
     QString error;
     if (!replaceByRename(copy, shop.absoluteFilePath(), &error)) {
+        if (!kept.isEmpty() && QFileInfo::exists(kept + QStringLiteral("-wal")))
+            replaceByRename(kept + QStringLiteral("-wal"), wal, &error);
         if (!kept.isEmpty())
-            replaceByRename(kept, shop.absoluteFilePath(), &error);
+            QFile::remove(kept);
         removeDatabaseFile(copy);
         result.error = QStringLiteral("无法替换数据库文件。（%1）").arg(error);
         return result;
