@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <limits>
@@ -182,7 +183,8 @@ QString SettingsStore::defaultBackupPath()
 #ifdef Q_OS_WIN
     return QStringLiteral("D:\\beifen.mdb");
 #else
-    return QDir::home().filePath(QStringLiteral("beifen.mdb"));
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents.isEmpty() ? QDir::homePath() : documents).filePath(QStringLiteral("beifen.mdb"));
 #endif
 }
 

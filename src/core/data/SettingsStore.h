@@ -54,6 +54,9 @@ public:
         static constexpr QLatin1String BackupPath{"save"};
         // "yes": the Excel import fills empty pinyin initials.
         static constexpr QLatin1String ImportFillInitials{"daorupy"};
+        // Automatic backups on close: "yes"/"no", and how many are kept.
+        static constexpr QLatin1String AutoBackup{"zidongbeifen"};
+        static constexpr QLatin1String AutoBackupCount{"beifenshu"};
 
         // Stock list columns: "yes" hides the column.
         static constexpr QLatin1String HideStockPurchasePrice{"rukuyin1"};
@@ -141,7 +144,7 @@ public:
 
     // Where the backup window proposes to copy the database. When nothing
     // (or "") is stored: "D:\beifen.mdb" on Windows, a second drive away from
-    // the program; elsewhere beifen.mdb in the user's home folder.
+    // the program; elsewhere beifen.mdb in the user's documents folder.
     QString backupPath() const;
     bool setBackupPath(const QString &path);
     static QString defaultBackupPath();

@@ -16,8 +16,10 @@
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
+#include "maintenance/BackupProgress.h"
 #include "maintenance/Texcell.h"
 #include "maintenance/Tpos.h"
+#include "maintenance/Trepair.h"
 #include "periphery/TAboutBox.h"
 #include "periphery/Tchhform.h"
 #include "reports/TForm1.h"
@@ -176,6 +178,8 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
         action->setEnabled(true);
         connect(action, &QAction::triggered, this, &TMainForm::toggleTicketPanel);
     }
+    m_backupAction->setEnabled(true);
+    connect(m_backupAction, &QAction::triggered, this, &TMainForm::openBackup);
     m_printSettingsAction->setEnabled(true);
     connect(m_printSettingsAction, &QAction::triggered, this, [this] { m_receiptSettings->showOver(this); });
     m_successNotice = new SuccessNotice(m_central);
@@ -558,6 +562,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
         // keeps the stored date, so the next day's first order still starts
         // at number 1.
         m_settings.setLastSaleDate(saleDateText());
+        // After the session's end time, so the backup has it.
+        BackupProgress::runAutomaticBackup(this, m_db, m_settings, BackupProgress::userDataFolder());
     }
     QMainWindow::closeEvent(event);
 }
@@ -767,6 +773,20 @@ void TMainForm::openUserAdministration()
 {
     ShowOrCreateWindow(m_userWindow, this,
                        [this](QWidget *owner) { return new Tuserglfm(m_db, m_session, owner); });
+}
+
+void TMainForm::openBackup()
+{
+    ShowOrCreateWindow(m_backupWindow, this, [this](QWidget *owner) {
+        auto *window = new Trepair(m_db, m_settings, BackupProgress::userDataFolder(), owner);
+        // The connection is open again: list the (perhaps restored) data.
+        connect(window, &Trepair::closed, this, [this] {
+            showAllRecords();
+            show();
+        });
+        return window;
+    });
+    hide();
 }
 
 void TMainForm::openPasswordChange()

@@ -34,6 +34,7 @@ class Tchangepassfm;
 class TicketPanel;
 class Texcell;
 class Tpos;
+class Trepair;
 class Tuserglfm;
 class Txstj;
 
@@ -179,6 +180,7 @@ private:
     void storeAlarmQuantity();
     void openUserAdministration();
     void openPasswordChange();
+    void openBackup();
     void openWebsite();
 
     Database &m_db;
@@ -265,4 +267,5 @@ private:
 
     QPointer<Tuserglfm> m_userWindow;
     QPointer<Tchangepassfm> m_passwordWindow;
+    QPointer<Trepair> m_backupWindow;
 };

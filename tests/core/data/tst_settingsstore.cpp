@@ -350,7 +350,9 @@ void TestSettingsStore::backupPath()
 #ifdef Q_OS_WIN
     QCOMPARE(SettingsStore::defaultBackupPath(), u"D:\\beifen.mdb"_s);
 #else
-    QCOMPARE(SettingsStore::defaultBackupPath(), QDir::home().filePath(u"beifen.mdb"_s));
+    QCOMPARE(
+        SettingsStore::defaultBackupPath(),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(u"beifen.mdb"_s));
 #endif
 }
 
