@@ -1,6 +1,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
 #include "data/SettingsStore.h"
+#include "periphery/OnlineUpgrade.h"
 #include "shell/HintStyle.h"
 #include "shell/TMainForm.h"
 
@@ -40,6 +41,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("岚蔚箱包销售管理软件"));
     useFontWithChineseGlyphs();
     QApplication::setStyle(new HintStyle);
+    OnlineUpgrade::reportRestart(QApplication::arguments(), QApplication::applicationDirPath(),
+                                 QApplication::applicationDisplayName());
 
     const DatabaseLocation location = DatabaseLocation::resolve(
         QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),

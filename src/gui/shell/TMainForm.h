@@ -12,6 +12,7 @@
 #include <optional>
 
 class Database;
+class OnlineUpgrade;
 class FloatingPanel;
 class QAction;
 class QActionGroup;
@@ -170,6 +171,7 @@ private:
     void openUserAdministration();
     void openPasswordChange();
     void openWebsite();
+    void checkForUpgrade();
 
     Database &m_db;
     SettingsStore &m_settings;
@@ -252,4 +254,5 @@ private:
 
     QPointer<Tuserglfm> m_userWindow;
     QPointer<Tchangepassfm> m_passwordWindow;
+    QPointer<OnlineUpgrade> m_upgrade;
 };

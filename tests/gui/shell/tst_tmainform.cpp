@@ -629,9 +629,9 @@ void TestTMainForm::itemsOfMissingFunctionsAreDisabled_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("enabled");
     const std::pair<const char16_t *, const char16_t *> disabled[] = {
-        {u"excelImportAction", u"Excel导入"}, {u"summaryAction", u"汇总统计"}, {u"backupAction", u"数据备份"},
-        {u"helpAction", u"使用帮助"},         {u"upgradeAction", u"软件升级"}, {u"aboutAction", u"关于..."},
-        {u"menuSummaryAction", u"汇总统计"}};
+        {u"excelImportAction", u"Excel导入"}, {u"summaryAction", u"汇总统计"},
+        {u"backupAction", u"数据备份"},       {u"helpAction", u"使用帮助"},
+        {u"aboutAction", u"关于..."},         {u"menuSummaryAction", u"汇总统计"}};
     for (const auto &[name, text] : disabled)
         QTest::newRow(qPrintable(QString::fromUtf16(name)))
             << QString::fromUtf16(name) << QString::fromUtf16(text) << false;
@@ -641,6 +641,7 @@ void TestTMainForm::itemsOfMissingFunctionsAreDisabled_data()
         {u"calculatorAction", u"计算器"},
         {u"notepadAction", u"记事本"},
         {u"websiteAction", u"官方网站"},
+        {u"upgradeAction", u"软件升级"},
         {u"skinAction0", u"黑色经典(皮肤)"},
         {u"skinAction4", u"梦想成真(皮肤)"},
         {u"allRecordsAction", u"全部记录"},
