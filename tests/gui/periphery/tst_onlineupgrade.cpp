@@ -1,4 +1,4 @@
-#include "SignedInMainForm.h"
+#include "../common/SignedInMainForm.h"
 #include "TinyHttpServer.h"
 #include "UpgradeTestKey.h"
 
@@ -354,12 +354,13 @@ void TestOnlineUpgrade::downloadFinishesAndHandsOver()
     QTest::mouseClick(finish, Qt::LeftButton);
     QCOMPARE(handedOver.size(), 1);
     const QString upgrader = QDir(m_temp->path()).filePath(u"Upgrader3"_s);
-    QTRY_VERIFY(QFile::exists(m_temp->filePath(u"cmdline.txt"_s)));
-    QFile cmdline(m_temp->filePath(u"cmdline.txt"_s));
-    QTRY_VERIFY(cmdline.open(QIODevice::ReadOnly) && cmdline.size() > 0);
-    QCOMPARE(QString::fromUtf8(cmdline.readAll()).trimmed(),
-             u"%1|%2|+/afterupgrade0|%3"_s.arg(upgrader, m_programFolder->filePath(u"lwjxc"_s))
-                 .arg(QCoreApplication::applicationPid()));
+    auto cmdline = [this] {
+        QFile file(m_temp->filePath(u"cmdline.txt"_s));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    };
+    QTRY_VERIFY(!cmdline().isEmpty());
+    QCOMPARE(cmdline(), u"%1|%2|+/afterupgrade0|%3"_s.arg(upgrader, m_programFolder->filePath(u"lwjxc"_s))
+                            .arg(QCoreApplication::applicationPid()));
 }
 
 void TestOnlineUpgrade::missingFileAsksToSkip_data()
