@@ -67,6 +67,7 @@ private slots:
     void browserMethodOpensTheFirstAddress();
     void unwritableFolderOffersTheBrowser();
     void downloadFinishesAndHandsOver();
+    void cancelDuringDownload();
     void missingFileAsksToSkip_data();
     void missingFileAsksToSkip();
     void lostConnectionIsReported();
@@ -361,6 +362,25 @@ void TestOnlineUpgrade::downloadFinishesAndHandsOver()
     QTRY_VERIFY(!cmdline().isEmpty());
     QCOMPARE(cmdline(), u"%1|%2|+/afterupgrade0|%3"_s.arg(upgrader, m_programFolder->filePath(u"lwjxc"_s))
                             .arg(QCoreApplication::applicationPid()));
+}
+
+void TestOnlineUpgrade::cancelDuringDownload()
+{
+    const QByteArray program(400 * 1024, 'N');
+    TinyHttpServer::Route slow{200, program};
+    slow.bytesPerTick = 4 * 1024;
+    m_server->setRoute(u"/dl/lwjxc"_s, slow);
+    SIGN(0, program);
+    serveInfo(dateText(UpgradeSettings::releaseDate().addDays(1)),
+              {m_server->url(u"/dl/lwjxc"_s).toString()});
+    Prompter::queueAnswer(Prompter::Answer::Yes);
+    start();
+    QTRY_VERIFY(QFile::exists(m_programFolder->filePath(u"lwjxc.uTMP"_s)));
+    QTest::keyClick(m_upgrade->downloadWindow(), Qt::Key_Escape);
+    QVERIFY(waitIdle());
+    QTRY_VERIFY(!m_upgrade->downloadWindow());
+    QCOMPARE(Prompter::shown().size(), 1); // the question only
+    QCOMPARE(QDir(m_programFolder->path()).entryList({u"lwjxc.*"_s}, QDir::Files), QStringList());
 }
 
 void TestOnlineUpgrade::missingFileAsksToSkip_data()
