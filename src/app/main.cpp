@@ -1,6 +1,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
 #include "data/SettingsStore.h"
+#include "periphery/OnlineUpgrade.h"
 #include "shell/ChineseUi.h"
 #include "shell/CommandLine.h"
 #include "shell/DesktopShortcut.h"
@@ -73,6 +74,8 @@ int main(int argc, char *argv[])
                    stderr);
     useFontWithChineseGlyphs();
     QApplication::setStyle(new HintStyle);
+    OnlineUpgrade::reportRestart(QApplication::arguments(), QApplication::applicationDirPath(),
+                                 QApplication::applicationDisplayName());
 
     const DatabaseLocation location = DatabaseLocation::resolve(
         QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),

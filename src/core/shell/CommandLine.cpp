@@ -57,6 +57,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             version = true;
             continue;
         }
+        // The upgrader starts the new program with "/afterupgrade" (or, after
+        // putting the old files back, "/upgradefailed") as first argument.
+        if (i == 1 &&
+            (arg.startsWith(QLatin1String("/afterupgrade")) || arg == QLatin1String("/upgradefailed")))
+            continue;
         if (arg == QLatin1String("--database") || arg.startsWith(QLatin1String("--database="))) {
             QString value;
             if (arg.contains(u'=')) {
@@ -114,7 +119,8 @@ QString CommandLine::helpText(const QString &programName)
 
 QString CommandLine::versionText()
 {
-    return QStringLiteral("岚蔚箱包销售管理软件 (lwjxc) %1\n").arg(AppVersion::Number);
+    return QStringLiteral("岚蔚箱包销售管理软件 (lwjxc) %1，发布日期 %2\n")
+        .arg(AppVersion::Number, AppVersion::ReleaseDate);
 }
 
 QString CommandLine::databaseArgument(const DatabaseLocation &location)

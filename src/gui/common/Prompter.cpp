@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QQueue>
 
 namespace {
@@ -96,6 +97,28 @@ bool Prompter::ask(QWidget *parent, const QString &text, const QString &caption,
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
                                  defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes) ==
            QMessageBox::Yes;
+}
+
+bool Prompter::choose(QWidget *parent, Kind icon, const QString &text, const QString &caption,
+                      const QString &firstButton, const QString &secondButton)
+{
+    if (state().on) {
+        state().shown.append({icon, caption, text});
+        return nextAnswer(Answer::No) == Answer::Yes;
+    }
+    QMessageBox box(parent);
+    box.setIcon(icon == Kind::Information ? QMessageBox::Information
+                : icon == Kind::Warning   ? QMessageBox::Warning
+                : icon == Kind::Error     ? QMessageBox::Critical
+                                          : QMessageBox::Question);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    QPushButton *first = box.addButton(firstButton, QMessageBox::YesRole);
+    QPushButton *second = box.addButton(secondButton, QMessageBox::NoRole);
+    box.setDefaultButton(first);
+    box.setEscapeButton(second);
+    box.exec();
+    return box.clickedButton() == first;
 }
 
 QString Prompter::saveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath,

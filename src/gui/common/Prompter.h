@@ -35,6 +35,11 @@ public:
     static bool ask(QWidget *parent, const QString &text, const QString &caption = QStringLiteral("提示"),
                     Answer defaultAnswer = Answer::Yes);
 
+    // Two buttons with the caller's own captions and the given icon; the first
+    // is the default. True for the first. Tests answer Yes for the first.
+    static bool choose(QWidget *parent, Kind icon, const QString &text, const QString &caption,
+                       const QString &firstButton, const QString &secondButton);
+
     // Empty when cancelled. selectedFilter receives the filter the operator chose.
     static QString saveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath,
                                 const QString &filters, QString *selectedFilter = nullptr);

@@ -20,8 +20,12 @@
 #include "maintenance/Texcell.h"
 #include "maintenance/Tpos.h"
 #include "maintenance/Trepair.h"
+#include "periphery/OnlineUpgrade.h"
 #include "periphery/TAboutBox.h"
 #include "periphery/Tchhform.h"
+#include "periphery/UpgradeHandOver.h"
+#include "periphery/UpgradeSettings.h"
+#include "periphery/UpgradeSignature.h"
 #include "reports/TForm1.h"
 #include "sales/SalePanel.h"
 #include "sales/Tform22.h"
@@ -294,7 +298,8 @@ void TMainForm::buildActions()
 
     // "技术支持" drop-down.
     m_helpAction = makeAction("helpAction", QStringLiteral("使用帮助"));
-    m_upgradeAction = makeAction("upgradeAction", QStringLiteral("软件升级"));
+    m_upgradeAction = makeAction("upgradeAction", QStringLiteral("软件升级"), true);
+    connect(m_upgradeAction, &QAction::triggered, this, &TMainForm::checkForUpgrade);
     m_websiteAction = makeAction("websiteAction", QStringLiteral("官方网站"), true);
     m_websiteAction->setStatusTip(MakerInfo::webAddress());
     connect(m_websiteAction, &QAction::triggered, this, &TMainForm::openWebsite);
@@ -812,4 +817,24 @@ void TMainForm::openWebsite()
 {
     if (!QDesktopServices::openUrl(MakerInfo::websiteUrl()))
         Prompter::warning(this, QStringLiteral("无法打开浏览器，请手动访问 %1").arg(MakerInfo::webAddress()));
+}
+
+void TMainForm::checkForUpgrade()
+{
+    if (!m_upgrade) {
+        OnlineUpgrade::Setup setup;
+        setup.infoUrl = UpgradeSettings::infoUrl(m_settings);
+        setup.releaseDate = UpgradeSettings::releaseDate();
+        setup.programPath = QCoreApplication::applicationFilePath();
+        setup.programTitle = caption();
+        setup.publicKey = UpgradeSignature::builtInPublicKey();
+        setup.upgraderSource = UpgradeHandOver::upgraderResource();
+        m_upgrade = new OnlineUpgrade(setup, this);
+        // The upgrader waits for this process to end before it swaps files.
+        connect(m_upgrade, &OnlineUpgrade::handedOver, this, [this] {
+            close();
+            QCoreApplication::quit();
+        });
+    }
+    m_upgrade->check();
 }

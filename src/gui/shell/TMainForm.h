@@ -12,6 +12,7 @@
 #include <optional>
 
 class Database;
+class OnlineUpgrade;
 class FloatingPanel;
 class QAction;
 class QActionGroup;
@@ -182,6 +183,7 @@ private:
     void openPasswordChange();
     void openBackup();
     void openWebsite();
+    void checkForUpgrade();
 
     Database &m_db;
     SettingsStore &m_settings;
@@ -268,4 +270,5 @@ private:
     QPointer<Tuserglfm> m_userWindow;
     QPointer<Tchangepassfm> m_passwordWindow;
     QPointer<Trepair> m_backupWindow;
+    QPointer<OnlineUpgrade> m_upgrade;
 };

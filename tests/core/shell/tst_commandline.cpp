@@ -63,6 +63,10 @@ void TestCommandLine::parse_data()
     QTest::newRow("Qt flag with a value")
         << args({"-reverse=1"}) << error << none << QStringLiteral("“-reverse=1”");
     QTest::newRow("bare file name") << args({"data.mdb"}) << error << none << QStringLiteral("“data.mdb”");
+    QTest::newRow("after an upgrade") << args({"/afterupgrade"}) << run << none << none;
+    QTest::newRow("after a rolled-back upgrade") << args({"/upgradefailed"}) << run << none << none;
+    QTest::newRow("upgrade flag only first") << args({"--database", "a.mdb", "/afterupgrade"}) << error
+                                             << none << QStringLiteral("“/afterupgrade”");
 }
 
 void TestCommandLine::parse()
@@ -101,10 +105,13 @@ void TestCommandLine::helpAndVersionTexts()
 
     // The number itself comes from project(); the package check compares it.
     const QString version = CommandLine::versionText();
-    QVERIFY2(QRegularExpression(QStringLiteral("^岚蔚箱包销售管理软件 \\(lwjxc\\) \\d+\\.\\d+\\.\\d+\n$"))
-                 .match(version)
-                 .hasMatch(),
-             qPrintable(version));
+    QVERIFY2(
+        QRegularExpression(
+            QStringLiteral(
+                "^岚蔚箱包销售管理软件 \\(lwjxc\\) \\d+\\.\\d+\\.\\d+，发布日期 \\d{4}-\\d\\d-\\d\\d\n$"))
+            .match(version)
+            .hasMatch(),
+        qPrintable(version));
 }
 
 void TestCommandLine::launcherArgumentReopensTheSameDatabase_data()

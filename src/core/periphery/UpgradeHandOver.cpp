@@ -1,0 +1,86 @@
+#include "UpgradeHandOver.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+
+namespace {
+
+QString upgraderName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("Upgrader3.exe");
+#else
+    return QStringLiteral("Upgrader3");
+#endif
+}
+
+bool writeUpgrader(const QString &source, const QString &target)
+{
+    // A copy left by an earlier upgrade is replaced, never run.
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+        if (!QFile::remove(target))
+            return false;
+    }
+    return QFile::copy(source, target) &&
+           QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                             QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
+} // namespace
+
+QString UpgradeHandOver::upgraderPath(const QString &programFolder)
+{
+    const QString temp = QDir::tempPath();
+    return QDir(QFileInfo(temp).isDir() ? temp : programFolder).filePath(upgraderName());
+}
+
+bool UpgradeHandOver::start(const QString &upgraderSource, const QString &programPath, int methodDigit,
+                            QString *error)
+{
+    const QString programFolder = QFileInfo(programPath).absolutePath();
+    QString upgrader = upgraderPath(programFolder);
+    if (!writeUpgrader(upgraderSource, upgrader)) {
+        // Someone else's file of that name in a shared temporary folder.
+        upgrader = QDir(programFolder).filePath(upgraderName());
+        if (!writeUpgrader(upgraderSource, upgrader)) {
+            *error = QStringLiteral("无法写入升级程序 %1").arg(QDir::toNativeSeparators(upgrader));
+            return false;
+        }
+    }
+    QProcess process;
+    process.setProgram(upgrader);
+    process.setArguments({QFileInfo(programPath).absoluteFilePath(),
+                          QLatin1Char('+') + restartArgument() + QString::number(methodDigit)});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LWJXC_UPGRADE_WAIT_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(programFolder);
+    if (!process.startDetached()) {
+        *error = QStringLiteral("无法启动升级程序 %1").arg(QDir::toNativeSeparators(upgrader));
+        return false;
+    }
+    return true;
+}
+
+int UpgradeHandOver::removeOldFiles(const QString &programFolder)
+{
+    const QDir dir(programFolder);
+    int removed = 0;
+    for (const QString &name : dir.entryList({QStringLiteral("*.old")}, QDir::Files | QDir::Hidden)) {
+        if (QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
+bool UpgradeHandOver::folderWritable(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".lwjxc-write-test-XXXXXX")));
+    return probe.open();
+}

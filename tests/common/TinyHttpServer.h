@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+
+class QTcpSocket;
+
+// A web server on 127.0.0.1 for the tests of the online upgrade: each path
+// answers with a status and body, optionally behind a user name and
+// password, slowly, or cut off in the middle. Unknown paths answer 404.
+class TinyHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Route
+    {
+        Route(int status_ = 200, const QByteArray &body_ = QByteArray()) : status(status_), body(body_) {}
+
+        int status;
+        QByteArray body;
+        // Basic authentication wanted when user is not empty.
+        QByteArray user;
+        QByteArray password;
+        // Closes the connection after this many body bytes (the header
+        // still announces the whole body).
+        qint64 dropAfter = -1;
+        // Sends the body in pieces of this size every tickMilliseconds.
+        int bytesPerTick = 0;
+        int tickMilliseconds = 20;
+    };
+
+    explicit TinyHttpServer(QObject *parent = nullptr);
+
+    bool listen();
+    QUrl url(const QString &path) const;
+    void setRoute(const QString &path, const Route &route);
+    void setRoute(const QString &path, const QByteArray &body) { setRoute(path, Route{200, body}); }
+    // The paths asked for, in order (a request the server refused counts).
+    const QStringList &requests() const { return m_requests; }
+    // A port on 127.0.0.1 where nothing listens.
+    static quint16 closedPort();
+
+private:
+    void serve(QTcpSocket *socket);
+    static void send(QTcpSocket *socket, const Route &route);
+
+    QTcpServer m_server;
+    QHash<QString, Route> m_routes;
+    QStringList m_requests;
+};
