@@ -32,6 +32,7 @@ private slots:
     void login_data();
     void login();
     void legacyPlainPasswordIsAcceptedThenStoredHashed();
+    void olderHashIsReplacedByArgon2idAtSignIn();
     void failedLoginLeavesLegacyPasswordAlone();
     void namesInStoredOrderAndDistinctAscending();
     void addUser_data();
@@ -165,6 +166,21 @@ void TestUserAccounts::legacyPlainPasswordIsAcceptedThenStoredHashed()
                      {QStringLiteral("123"), Schema::kAdministrator});
     QVERIFY(m_accounts->checkAdministrator(QStringLiteral("123")));
     QVERIFY(PasswordHash::isHashed(storedPassword(Schema::kAdministrator)));
+}
+
+void TestUserAccounts::olderHashIsReplacedByArgon2idAtSignIn()
+{
+    // PBKDF2 as the previous version wrote it.
+    const QString old = PasswordHash::legacyPbkdf2(QStringLiteral("lw88"), 20000);
+    insertRow(QStringLiteral("老王"), old);
+    QVERIFY(!m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw89")));
+    QCOMPARE(storedPassword(QStringLiteral("老王")), old);
+    QVERIFY(m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw88")));
+    const QString stored = storedPassword(QStringLiteral("老王"));
+    QVERIFY2(stored.startsWith(QStringLiteral("$argon2id$")), qPrintable(stored));
+    QVERIFY(!PasswordHash::needsRehash(stored));
+    QVERIFY(m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw88")));
+    QCOMPARE(storedPassword(QStringLiteral("老王")), stored);
 }
 
 void TestUserAccounts::failedLoginLeavesLegacyPasswordAlone()
