@@ -1,5 +1,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
+#include "data/GridLayoutStore.h"
+#include "data/PrivateFiles.h"
 #include "data/SettingsStore.h"
 #include "shell/ChineseUi.h"
 #include "shell/CommandLine.h"
@@ -8,6 +10,8 @@
 #include "shell/TMainForm.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
@@ -35,6 +39,23 @@ void useFontWithChineseGlyphs()
     QApplication::setFont(font);
 }
 
+// The per-user files of the program, made by this or an older version, are
+// kept to their owner. A file the operator named with --database stays as
+// the operator set it up; new files there are private too (the umask).
+void keepUserFilesPrivate(const DatabaseLocation &location, const QString &userDataFolder,
+                          const SettingsStore &settings)
+{
+    if (!location.isPostgreSQL() &&
+        QFileInfo(location.path).absolutePath() == QDir(userDataFolder).absolutePath()) {
+        PrivateFiles::restrictFolder(userDataFolder);
+        PrivateFiles::restrictDatabaseFiles(location.path);
+    }
+#ifndef Q_OS_WIN
+    PrivateFiles::restrictFile(settings.location());
+#endif
+    PrivateFiles::restrictFile(GridLayoutStore::defaultFilePath());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,6 +81,7 @@ int main(int argc, char *argv[])
         break;
     }
 
+    PrivateFiles::restrictNewFiles();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("jxc"));
@@ -73,9 +95,10 @@ int main(int argc, char *argv[])
     useFontWithChineseGlyphs();
     QApplication::setStyle(new HintStyle);
 
-    const DatabaseLocation location = DatabaseLocation::resolve(
-        QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    const QString userDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const DatabaseLocation location =
+        DatabaseLocation::resolve(QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"),
+                                  QApplication::applicationDirPath(), userDataFolder);
     Database database(location);
     if (!database.isOpen()) {
         QMessageBox::critical(nullptr, QStringLiteral("岚蔚箱包销售管理软件"), database.errorText());
@@ -83,6 +106,7 @@ int main(int argc, char *argv[])
     }
 
     SettingsStore settings;
+    keepUserFilesPrivate(location, userDataFolder, settings);
     TMainForm mainForm(database, settings);
     mainForm.show();
     return QApplication::exec();
