@@ -24,6 +24,7 @@ public:
     bool close() override;
     QString errorString() const override { return m_error; }
     int maxRows() const override { return kMaxRows; }
+    int cutCells() const override { return m_cutCells; }
 
 private:
     void check(int status);
@@ -31,4 +32,5 @@ private:
     lxw_workbook *m_workbook = nullptr;
     lxw_worksheet *m_sheet = nullptr;
     QString m_error;
+    int m_cutCells = 0;
 };
