@@ -1,5 +1,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
+#include "data/GridLayoutStore.h"
+#include "data/PrivateFiles.h"
 #include "data/SettingsStore.h"
 #include "periphery/OnlineUpgrade.h"
 #include "shell/ChineseUi.h"
@@ -10,6 +12,8 @@
 #include "shell/TMainForm.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
@@ -37,6 +41,23 @@ void useFontWithChineseGlyphs()
     QApplication::setFont(font);
 }
 
+// The per-user files of the program, made by this or an older version, are
+// kept to their owner. A file the operator named with --database stays as
+// the operator set it up; new files there are private too (the umask).
+void keepUserFilesPrivate(const DatabaseLocation &location, const QString &userDataFolder,
+                          const SettingsStore &settings)
+{
+    if (!location.isPostgreSQL() &&
+        QFileInfo(location.path).absolutePath() == QDir(userDataFolder).absolutePath()) {
+        PrivateFiles::restrictFolder(userDataFolder);
+        PrivateFiles::restrictDatabaseFiles(location.path);
+    }
+#ifndef Q_OS_WIN
+    PrivateFiles::restrictFile(settings.location());
+#endif
+    PrivateFiles::restrictFile(GridLayoutStore::defaultFilePath());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -62,6 +83,7 @@ int main(int argc, char *argv[])
         break;
     }
 
+    PrivateFiles::restrictNewFiles();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("jxc"));
@@ -75,11 +97,12 @@ int main(int argc, char *argv[])
     useFontWithChineseGlyphs();
     QApplication::setStyle(new HintStyle);
     OnlineUpgrade::reportRestart(QApplication::arguments(), QApplication::applicationDirPath(),
-                                 QApplication::applicationDisplayName());
+                                 QStringLiteral("岚蔚箱包销售管理软件"));
 
-    const DatabaseLocation location = DatabaseLocation::resolve(
-        QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"), QApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    const QString userDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const DatabaseLocation location =
+        DatabaseLocation::resolve(QApplication::arguments(), qEnvironmentVariable("LWJXC_DATABASE"),
+                                  QApplication::applicationDirPath(), userDataFolder);
     Database database(location, QStringLiteral("lwjxc"), StartupChecks::databaseOptions());
     if (database.declined())
         return 1; // the operator left the empty file alone
@@ -89,6 +112,7 @@ int main(int argc, char *argv[])
     }
 
     SettingsStore settings;
+    keepUserFilesPrivate(location, userDataFolder, settings);
     TMainForm mainForm(database, settings);
     StartupChecks::endOnDamage(database, &mainForm);
     mainForm.show();

@@ -1,7 +1,10 @@
 #include "BiffWriter.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtEndian>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -11,9 +14,49 @@ constexpr quint16 kBlankFormat = 0x0017;
 // The RK form keeps 30-bit whole numbers.
 constexpr qint64 kRkMin = -(qint64(1) << 29);
 constexpr qint64 kRkMax = (qint64(1) << 29) - 1;
+// The strict GBK bytes of every character of the basic plane, worked out
+// once from the system's codec: a character qualifies when the codec gives
+// two bytes in GBK's double-byte range and takes them back to the same
+// character. That leaves out 0x80 ("€" in code page 936), the user-defined
+// areas (private-use characters) and the characters several of which share
+// one code.
+std::array<quint16, 0x10000> makeStrictGbkTable()
+{
+    std::array<quint16, 0x10000> table{};
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    if (!encoder.isValid() || !decoder.isValid())
+        return table;
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+        const QChar ch(static_cast<char16_t>(c));
+        if (ch.isSurrogate() || ch.category() == QChar::Other_PrivateUse)
+            continue;
+        // A character the codec lacks comes out as "?" (and the codec's
+        // error flag stays set for good), so the size and the way back
+        // decide, not the flag.
+        const QByteArray bytes = encoder.encode(QStringView(&ch, 1));
+        if (bytes.size() != 2)
+            continue;
+        const auto lead = static_cast<unsigned char>(bytes.at(0));
+        const auto trail = static_cast<unsigned char>(bytes.at(1));
+        if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE || trail == 0x7F)
+            continue;
+        const QString back = decoder.decode(bytes);
+        if (back.size() == 1 && back.front() == ch)
+            table[c] = static_cast<quint16>((lead << 8) | trail);
+    }
+    return table;
+}
+
 } // namespace
 
-BiffWriter::BiffWriter() : m_gbk("GBK", QStringConverter::Flag::Stateless) {}
+quint16 BiffWriter::strictGbk(char32_t c)
+{
+    static const std::array<quint16, 0x10000> table = makeStrictGbkTable();
+    return c < table.size() ? table[c] : 0;
+}
+
+BiffWriter::BiffWriter() = default;
 
 BiffWriter::~BiffWriter()
 {
@@ -31,6 +74,7 @@ bool BiffWriter::open(const QString &path)
     }
     m_ok = true;
     m_error.clear();
+    m_cutCells = 0;
     m_buffer.clear();
     m_buffer.reserve(kFlushBytes + 4096);
     // Version 0, worksheet stream, then two zero words.
@@ -100,16 +144,23 @@ void BiffWriter::flushIfFull()
 QByteArray BiffWriter::encodeText(const QString &text)
 {
     constexpr int limit = kMaxRecordData - 8;
-    bool ascii = true;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
+    QByteArray bytes;
+    bytes.reserve(std::min<qsizetype>(2 * text.size(), limit + 2));
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80) {
+            bytes.append(static_cast<char>(c));
+        } else if (const quint16 code = strictGbk(c)) {
+            bytes.append(static_cast<char>(code >> 8));
+            bytes.append(static_cast<char>(code & 0xFF));
+        } else {
+            bytes.append('?');
         }
+        if (bytes.size() > limit)
+            break;
     }
-    QByteArray bytes = ascii ? text.toLatin1() : QByteArray(m_gbk.encode(text));
     if (bytes.size() <= limit)
         return bytes;
+    ++m_cutCells;
     // Cut before a lead byte so no half character is left at the end.
     qsizetype end = 0;
     while (end < bytes.size()) {

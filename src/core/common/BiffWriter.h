@@ -4,12 +4,14 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QStringEncoder>
 
 // The classic Excel .xls worksheet: a bare stream of little-endian BIFF
 // records (begin of file, the code page, text / number / whole-number /
 // empty cells, end of file). Text is stored in GBK, and the CODEPAGE record
 // says so, so spreadsheet programs on any system read the Chinese correctly.
+// Only bytes of strict GBK are written: Windows code page 936 adds "€" as
+// the single byte 0x80 and maps private-use characters to user-defined
+// areas, which strict readers (xlrd, pandas) refuse for the whole file.
 class BiffWriter final : public SheetWriter
 {
 public:
@@ -40,10 +42,15 @@ public:
     bool close() override;
     QString errorString() const override { return m_error; }
     int maxRows() const override { return kMaxRows; }
+    int cutCells() const override { return m_cutCells; }
 
-    // The GBK bytes of a text cell: characters GBK lacks become "?", and the
-    // text is cut (at a character boundary) to what one record holds.
+    // The GBK bytes of a text cell: ASCII as it is, other characters as the
+    // two bytes of strict GBK, "?" for a character GBK lacks; the text is cut
+    // (at a character boundary) to what one record holds.
     QByteArray encodeText(const QString &text);
+    // The two GBK bytes (lead byte high) of a character that a strict
+    // reader decodes back to that very character, or 0 when there are none.
+    static quint16 strictGbk(char32_t c);
 
 private:
     bool cellFits(int row, int column);
@@ -55,7 +62,7 @@ private:
 
     QFile m_file;
     QByteArray m_buffer;
-    QStringEncoder m_gbk;
     QString m_error;
+    int m_cutCells = 0;
     bool m_ok = false;
 };

@@ -40,6 +40,22 @@ QString CsvSheetWriter::quoted(const QString &field)
     return u'"' + text + u'"';
 }
 
+QString CsvSheetWriter::defused(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    if (first != u'=' && first != u'+' && first != u'-' && first != u'@' && first != u'\t' && first != u'\r')
+        return text;
+    // A number is no formula; "-5" stays "-5". toDouble() takes "inf" and
+    // "nan" too, which are text to a spreadsheet.
+    bool number = false;
+    const double value = text.toDouble(&number);
+    if (number && std::isfinite(value))
+        return text;
+    return u'\'' + text;
+}
+
 void CsvSheetWriter::endRow()
 {
     if (m_row < 0)
@@ -71,7 +87,7 @@ void CsvSheetWriter::put(int row, int column, const QString &field)
 
 void CsvSheetWriter::writeText(int row, int column, const QString &text)
 {
-    put(row, column, quoted(text));
+    put(row, column, quoted(defused(text)));
 }
 
 void CsvSheetWriter::writeNumber(int row, int column, double value)

@@ -27,6 +27,12 @@ public:
     // holds a comma, a quote or a line break, or starts or ends with a blank.
     static QString quoted(const QString &field);
 
+    // A text cell made safe for spreadsheet programs, which run a field
+    // starting with "=", "+", "-", "@", a tab or a carriage return as a
+    // formula: such a field gets a leading "'" unless it is a plain number
+    // ("-5", "+3.2"), as OWASP's advice on CSV injection has it.
+    static QString defused(const QString &text);
+
 private:
     void put(int row, int column, const QString &field);
     void endRow();

@@ -30,4 +30,6 @@ public:
     virtual QString errorString() const = 0;
     // Rows a sheet of this kind can hold; 0 when there is no limit.
     virtual int maxRows() const { return 0; }
+    // Text cells cut at the format's limit on one cell since open().
+    virtual int cutCells() const { return 0; }
 };

@@ -5,6 +5,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -22,6 +23,7 @@ XlsxSheetWriter::~XlsxSheetWriter()
 bool XlsxSheetWriter::open(const QString &path)
 {
     m_error.clear();
+    m_cutCells = 0;
     // libxlsxwriter only reports a failed file at the very end; learn now
     // whether the file can be made at all, as the other formats do.
     {
@@ -58,7 +60,13 @@ void XlsxSheetWriter::writeText(int row, int column, const QString &text)
 {
     if (!m_sheet || text.isEmpty())
         return;
-    const QByteArray utf8 = (text.size() > kMaxCellText ? text.left(kMaxCellText) : text).toUtf8();
+    if (text.size() > kMaxCellText)
+        ++m_cutCells;
+    // Not through the middle of a surrogate pair.
+    qsizetype keep = std::min<qsizetype>(text.size(), kMaxCellText);
+    if (keep < text.size() && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    const QByteArray utf8 = text.left(keep).toUtf8();
     check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
                                  utf8.constData(), nullptr));
 }

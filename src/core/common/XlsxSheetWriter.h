@@ -26,6 +26,7 @@ public:
     bool close() override;
     QString errorString() const override { return m_error; }
     int maxRows() const override { return kMaxRows; }
+    int cutCells() const override { return m_cutCells; }
 
 private:
     void check(int status);
@@ -34,4 +35,5 @@ private:
     lxw_worksheet *m_sheet = nullptr;
     QString m_error;
     QString m_sheetName;
+    int m_cutCells = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 DatabaseLocation DatabaseLocation::fromArgument(const QString &argument)
@@ -14,8 +15,9 @@ DatabaseLocation DatabaseLocation::fromArgument(const QString &argument)
         const QUrl url(argument, QUrl::StrictMode);
         if (!url.isValid() || url.host().isEmpty()) {
             location.errorText =
-                QStringLiteral("数据库地址“%1”无法识别，应为 postgresql://用户:口令@主机:端口/数据库")
-                    .arg(argument);
+                QStringLiteral("数据库地址“%1”无法识别，应为 postgresql://用户@主机:端口/数据库"
+                               "（口令请放在 ~/.pgpass 或环境变量 PGPASSWORD 中）")
+                    .arg(withoutPassword(argument));
             return location;
         }
         location.host = url.host();
@@ -61,6 +63,28 @@ DatabaseLocation DatabaseLocation::resolve(const QStringList &arguments, const Q
     if (!environmentValue.isEmpty())
         return fromArgument(environmentValue);
     return defaultLocation(programFolder, userDataFolder);
+}
+
+QString DatabaseLocation::withoutPassword(const QString &argument)
+{
+    QString text = argument;
+    const qsizetype schemeEnd = text.indexOf(QLatin1String("://"));
+    if (schemeEnd >= 0) {
+        // The user information ends at the last "@": a password typed with
+        // an unencoded "@" or "/" in it is covered whole.
+        const qsizetype start = schemeEnd + 3;
+        const qsizetype at = text.lastIndexOf(u'@');
+        if (at > start) {
+            const qsizetype colon = text.indexOf(u':', start);
+            if (colon >= 0 && colon < at)
+                text.replace(colon + 1, at - colon - 1, QStringLiteral("***"));
+        }
+    }
+    // libpq also takes the password as a parameter of the address.
+    static const QRegularExpression parameter(QStringLiteral("(password=)[^&]*"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    text.replace(parameter, QStringLiteral("\\1***"));
+    return text;
 }
 
 QString DatabaseLocation::displayName() const

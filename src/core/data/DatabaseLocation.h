@@ -37,5 +37,10 @@ struct DatabaseLocation
     // The file, or "user@host:port/db" (never the password), for messages.
     QString displayName() const;
 
+    // A database argument as it may be shown: a password in the address
+    // ("user:password@", "password=...") becomes "***". Works on addresses
+    // that do not parse as well, which are the ones a message repeats.
+    static QString withoutPassword(const QString &argument);
+
     QString errorText; // set when the argument could not be understood
 };

@@ -5,15 +5,22 @@
 #include <QList>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <sodium.h>
 
 #include <array>
+#include <new>
 
 namespace {
 
 const QLatin1String kPrefix("pbkdf2-sha256$");
+const QLatin1String kArgonPrefix("$argon2id$");
 // Far above anything this program writes; a larger number in a damaged row
 // would only stall the login window.
 constexpr int kMaxIterations = 10'000'000;
+constexpr int kSaltBytes = 16;
+constexpr int kHashBytes = 32;
 
 struct Parsed
 {
@@ -68,9 +75,57 @@ bool sameText(const QString &a, const QString &b)
     return sameBytes(a.toUtf8(), b.toUtf8());
 }
 
+void initSodium()
+{
+    // Safe to call from any thread and more than once; it only fails when
+    // the system cannot give random numbers, which hashing then reports.
+    static const int ready = sodium_init();
+    Q_UNUSED(ready);
+}
+
+// Factors far above anything this program writes; a damaged row asking for
+// gigabytes would only stall or sink the login window.
+bool argonFactorsAreSane(const QString &stored)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\$argon2id\\$v=19\\$m=(\\d{1,7}),t=(\\d{1,3}),p=(\\d{1,2})\\$"));
+    const QRegularExpressionMatch match = form.match(stored);
+    if (!match.hasMatch())
+        return false;
+    const int memoryKiB = match.captured(1).toInt();
+    const int passes = match.captured(2).toInt();
+    const int lanes = match.captured(3).toInt();
+    return memoryKiB >= 8 && memoryKiB <= 256 * 1024 && passes >= 1 && passes <= 20 && lanes >= 1 &&
+           lanes <= 8;
+}
+
+bool verifyArgon(const QString &password, const QString &stored)
+{
+    if (!argonFactorsAreSane(stored))
+        return false;
+    initSodium();
+    const QByteArray text = stored.toLatin1();
+    if (text.size() >= crypto_pwhash_STRBYTES || stored.size() != text.size())
+        return false;
+    const QByteArray utf8 = password.toUtf8();
+    return crypto_pwhash_str_verify(text.constData(), utf8.constData(),
+                                    static_cast<unsigned long long>(utf8.size())) == 0;
+}
+
 } // namespace
 
-QString PasswordHash::hash(const QString &password, int iterations)
+QString PasswordHash::hash(const QString &password)
+{
+    initSodium();
+    const QByteArray utf8 = password.toUtf8();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(out, utf8.constData(), static_cast<unsigned long long>(utf8.size()), kOpsLimit,
+                              kMemLimit, crypto_pwhash_ALG_ARGON2ID13) != 0)
+        throw std::bad_alloc();
+    return QString::fromLatin1(out);
+}
+
+QString PasswordHash::legacyPbkdf2(const QString &password, int iterations)
 {
     std::array<quint32, kSaltBytes / sizeof(quint32)> words{};
     QRandomGenerator::system()->fillRange(words.data(), qsizetype(words.size()));
@@ -82,7 +137,7 @@ QString PasswordHash::hash(const QString &password, int iterations)
 
 bool PasswordHash::isHashed(const QString &stored)
 {
-    return stored.startsWith(kPrefix);
+    return stored.startsWith(kPrefix) || stored.startsWith(kArgonPrefix);
 }
 
 bool PasswordHash::verify(const QString &password, const QString &stored)
@@ -91,6 +146,8 @@ bool PasswordHash::verify(const QString &password, const QString &stored)
         return false;
     if (!isHashed(stored))
         return sameText(password, stored);
+    if (stored.startsWith(kArgonPrefix))
+        return verifyArgon(password, stored);
     Parsed parsed;
     if (!parse(stored, &parsed))
         return false;
@@ -99,8 +156,9 @@ bool PasswordHash::verify(const QString &password, const QString &stored)
 
 bool PasswordHash::needsRehash(const QString &stored)
 {
-    Parsed parsed;
-    if (!parse(stored, &parsed))
-        return !isHashed(stored);
-    return parsed.iterations < kIterations;
+    if (!stored.startsWith(kArgonPrefix))
+        return true;
+    initSodium();
+    // -1 (not a hash this libsodium knows) or 1 (other factors): write anew.
+    return crypto_pwhash_str_needs_rehash(stored.toLatin1().constData(), kOpsLimit, kMemLimit) != 0;
 }

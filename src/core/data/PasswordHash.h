@@ -2,24 +2,34 @@
 
 #include <QString>
 
+#include <cstddef>
+
 // Salted, slow password hashes for userdb.passwd. The stored text names its
-// algorithm, work factor and salt, so the factor can be raised later without
-// locking anybody out:
+// algorithm and work factors, so they can be raised later without locking
+// anybody out. New hashes are Argon2id in libsodium's own text form:
+//   $argon2id$v=19$m=<KiB>,t=<passes>,p=1$<salt>$<hash>
+// Values written by earlier versions are still read and replaced at the next
+// successful sign-in:
 //   pbkdf2-sha256$<iterations>$<salt, base64>$<hash, base64>
-// A stored value not in that form is a password kept in plain text by an
-// older version of the program.
+//   any other text: a password kept in plain text.
 class PasswordHash
 {
 public:
-    // The work factor of new hashes: one check stays well under 100 ms.
-    static constexpr int kIterations = 20000;
-    static constexpr int kSaltBytes = 16;
-    static constexpr int kHashBytes = 32;
+    // OWASP's minimum for Argon2id: 19 MiB of memory, two passes, one lane.
+    // One check stays well under a tenth of a second.
+    static constexpr unsigned long long kOpsLimit = 2;
+    static constexpr std::size_t kMemLimit = std::size_t(19) * 1024 * 1024;
 
-    // A new hash with a fresh random salt.
-    static QString hash(const QString &password, int iterations = kIterations);
+    // A new Argon2id hash with a fresh random salt. Throws std::bad_alloc
+    // when the memory for the hash cannot be had.
+    static QString hash(const QString &password);
 
-    // True when the stored text is in the hashed form (it may still be damaged).
+    // The PBKDF2-SHA256 form earlier versions wrote; tests use it to plant
+    // old accounts.
+    static QString legacyPbkdf2(const QString &password, int iterations);
+
+    // True when the stored text is in one of the hashed forms (it may still
+    // be damaged).
     static bool isHashed(const QString &stored);
 
     // True when the password matches. A hashed value is checked by deriving
@@ -28,6 +38,6 @@ public:
     static bool verify(const QString &password, const QString &stored);
 
     // True when a successful check should store a fresh hash: the value is
-    // plain text or hashed with a weaker work factor than today's.
+    // plain text, PBKDF2, or Argon2id with weaker factors than today's.
     static bool needsRehash(const QString &stored);
 };

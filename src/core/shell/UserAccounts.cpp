@@ -40,7 +40,50 @@ private:
     WriteTransaction m_tx;
 };
 
+// Code points that draw nothing although their category says letter, mark
+// or symbol (Unicode's default-ignorable ones, and the Braille blank).
+bool isInvisibleCodePoint(char32_t c)
+{
+    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 || c == 0x17B4 ||
+           c == 0x17B5 || (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) || c == 0x2800 || c == 0x3164 ||
+           (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) ||
+           (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
 } // namespace
+
+bool UserAccounts::hasInvisibleCharacters(const QString &name)
+{
+    for (const char32_t c : name.toUcs4()) {
+        if (isInvisibleCodePoint(c))
+            return true;
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+QString UserAccounts::comparableName(const QString &name)
+{
+    // Full-width letters, ligatures and compatibility ideographs fold onto
+    // their plain forms; folding the case may leave a non-normal string, so
+    // it is normalised once more.
+    return name.normalized(QString::NormalizationForm_KC)
+        .toCaseFolded()
+        .normalized(QString::NormalizationForm_KC)
+        .simplified();
+}
 
 UserAccounts::UserAccounts(const Database &db) : m_db(db) {}
 
@@ -104,13 +147,16 @@ UserAccounts::AddResult UserAccounts::addUser(const Session &by, const QString &
 {
     RequireAdministrator(by);
     const QString trimmed = name.trimmed();
-    if (trimmed == Schema::kAdministrator)
+    const QString comparable = comparableName(trimmed);
+    if (comparable == comparableName(Schema::kAdministrator))
         return AddResult::Administrator;
     if (trimmed.isEmpty())
         return AddResult::EmptyName;
+    if (hasInvisibleCharacters(trimmed))
+        return AddResult::InvisibleCharacters;
     UserTableLock lock(m_db);
     for (const QString &existing : names()) {
-        if (existing.trimmed() == trimmed)
+        if (comparableName(existing) == comparable)
             return AddResult::AlreadyExists;
     }
     ExecuteStatement(m_db, QStringLiteral("insert into userdb (username, passwd) values (?, ?)"),

@@ -13,7 +13,7 @@ struct Session;
 class UserAccounts
 {
 public:
-    enum class AddResult { Added, EmptyName, Administrator, AlreadyExists };
+    enum class AddResult { Added, EmptyName, Administrator, AlreadyExists, InvisibleCharacters };
     enum class DeleteResult { Deleted, EmptyName, Administrator, NotFound };
     enum class ResetResult { Reset, EmptyName, NotFound };
     enum class ChangeResult { Changed, WrongOldPassword, InvalidNewPassword };
@@ -34,8 +34,10 @@ public:
     QStringList distinctNames() const;
 
     // The administrator's tools; a restricted session gets AccessDenied and
-    // nothing changes. Names are trimmed; an existing name is one that is
-    // equal after trimming both.
+    // nothing changes. Names are trimmed. A new name may not hold control or
+    // invisible characters, and it exists already when it equals another
+    // (the administrator's included) after trimming, Unicode compatibility
+    // normalisation and case folding: "Bob" and "ｂｏｂ" are one user.
     AddResult addUser(const Session &by, const QString &name);
     DeleteResult deleteUser(const Session &by, const QString &name);
     // Sets the default password (Schema::kDefaultPassword), the
@@ -47,6 +49,14 @@ public:
     // may change only its own password.
     ChangeResult changePassword(const Session &by, const QString &name, const QString &oldPassword,
                                 const QString &newPassword);
+
+    // True when the name holds a character that shows nothing or controls
+    // the text: zero-width and joiner characters, direction marks, control
+    // and format characters, fillers, variation selectors, unassigned and
+    // private-use code points.
+    static bool hasInvisibleCharacters(const QString &name);
+    // The form two names are compared in for sameness.
+    static QString comparableName(const QString &name);
 
     // What the password boxes accept.
     static constexpr int kMaxPasswordLength = 10;

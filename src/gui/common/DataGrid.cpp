@@ -77,9 +77,12 @@ void DataGrid::setColumns(const QList<DataGridColumn> &columns)
 {
     m_model->setColumns(columns);
     m_widths.clear();
+    m_wanted.clear();
+    m_forcedHidden.clear();
     m_fitting = true;
     for (int c = 0; c < columns.size(); ++c) {
         m_widths << std::max(columns.at(c).width, 1);
+        m_wanted << columns.at(c).visible;
         m_header->resizeSection(c, m_widths.last());
         m_header->setSectionHidden(c, !columns.at(c).visible);
     }
@@ -157,7 +160,27 @@ void DataGrid::setHint(const QString &hint)
 
 void DataGrid::setColumnVisible(int column, bool visible)
 {
-    if (column < 0 || column >= m_header->count() || isColumnVisible(column) == visible)
+    if (column < 0 || column >= m_header->count() || column >= m_wanted.size())
+        return;
+    m_wanted[column] = visible;
+    applyVisibility(column);
+}
+
+void DataGrid::setColumnForcedHidden(int column, bool forced)
+{
+    if (column < 0 || column >= m_header->count() || column >= m_wanted.size())
+        return;
+    if (forced)
+        m_forcedHidden.insert(column);
+    else
+        m_forcedHidden.remove(column);
+    applyVisibility(column);
+}
+
+void DataGrid::applyVisibility(int column)
+{
+    const bool visible = m_wanted.at(column) && !m_forcedHidden.contains(column);
+    if (isColumnVisible(column) == visible)
         return;
     m_fitting = true;
     m_header->setSectionHidden(column, !visible);
@@ -270,6 +293,9 @@ QList<ColumnLayout> DataGrid::columnLayout() const
         column.visible = !m_header->isSectionHidden(c);
         // Shown columns as drawn; hidden ones as they will come back.
         column.width = column.visible || c >= m_widths.size() ? m_header->sectionSize(c) : m_widths.at(c);
+        // A forced-hidden column is saved as it is wished, not as it is drawn.
+        if (m_forcedHidden.contains(c) && c < m_wanted.size())
+            column.visible = m_wanted.at(c);
         column.sortMarker = m_model->sortMarker(c);
         layout << column;
     }
@@ -290,7 +316,9 @@ void DataGrid::applyColumnLayout(const QList<ColumnLayout> &layout)
         m_header->moveSection(m_header->visualIndex(column), target);
         if (saved.width > 0)
             m_widths[column] = saved.width;
-        m_header->setSectionHidden(column, !saved.visible);
+        if (column < m_wanted.size())
+            m_wanted[column] = saved.visible;
+        m_header->setSectionHidden(column, !saved.visible || m_forcedHidden.contains(column));
         m_model->setSortMarker(column, saved.sortMarker);
     }
     m_fitting = false;
@@ -301,7 +329,20 @@ void DataGrid::applyColumnLayout(const QList<ColumnLayout> &layout)
 
 bool DataGrid::saveLayout(GridLayoutStore &store, const QString &section) const
 {
-    return store.save(section, columnLayout());
+    QList<ColumnLayout> layout = columnLayout();
+    if (!m_forcedHidden.isEmpty()) {
+        // Columns this session may not see keep what the store says of them.
+        const QList<ColumnLayout> stored = store.restore(section);
+        for (ColumnLayout &column : layout) {
+            if (!m_forcedHidden.contains(columnOfField(column.field)))
+                continue;
+            for (const ColumnLayout &before : stored) {
+                if (before.field == column.field)
+                    column.visible = before.visible;
+            }
+        }
+    }
+    return store.save(section, layout);
 }
 
 bool DataGrid::restoreLayout(const GridLayoutStore &store, const QString &section)

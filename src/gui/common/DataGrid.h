@@ -4,6 +4,7 @@
 #include "DataGridModel.h"
 #include "data/GridLayoutStore.h"
 
+#include <QSet>
 #include <QWidget>
 
 class DataGridFooter;
@@ -45,9 +46,19 @@ public:
     void setHint(const QString &hint);
     QString hint() const { return m_hint; }
 
+    // The operator's (or a menu flag's) wish; a forced-hidden column stays
+    // hidden whatever is wished, and shows again as wished when released.
     void setColumnVisible(int column, bool visible);
     bool isColumnVisible(int column) const;
     void setFieldVisible(const QString &field, bool visible);
+
+    // Columns the session may not see (the restricted mode's cost and
+    // profit columns). Nothing shows them while forced: not a menu item,
+    // not a restored layout. A layout saved meanwhile keeps the visibility
+    // the store already holds for them (or the one last wished when it
+    // holds none), so a clerk's save cannot hide them for the administrator.
+    void setColumnForcedHidden(int column, bool forced);
+    bool isColumnForcedHidden(int column) const { return m_forcedHidden.contains(column); }
     int columnOfField(const QString &field) const;
 
     // ColumnLayout::NoSort, Ascending ("up") or Descending ("down").
@@ -96,6 +107,10 @@ private:
     GroupedHeaderView *m_header;
     DataGridFooter *m_footer;
     QString m_hint;
-    QList<int> m_widths; // last width of each column while shown
+    void applyVisibility(int column);
+
+    QList<int> m_widths;  // last width of each column while shown
+    QList<bool> m_wanted; // the visibility asked for, forced hiding aside
+    QSet<int> m_forcedHidden;
     bool m_fitting = false;
 };

@@ -180,6 +180,7 @@ ListExportLayout GridExporter::layout() const
 GridExporter::Result GridExporter::exportTo(const QString &fileName, SheetWriter::Format format)
 {
     m_error.clear();
+    m_cutCells = 0;
     SqlListModel *list = m_grid ? m_grid->listModel() : nullptr;
     const QString path = fileName.trimmed();
     if (!list || !list->isActive() || (list->totalCount() == 0 && list->rowCount() == 0) || path.isEmpty())
@@ -216,6 +217,16 @@ GridExporter::Result GridExporter::exportTo(const QString &fileName, SheetWriter
         m_error = QStringLiteral("导出失败，无法写入文件（") + path + QStringLiteral("）：") + m_error;
         Prompter::error(m_dialogParent, m_error);
         return Result::Failed;
+    }
+    m_cutCells = sheet->cutCells();
+    if (m_cutCells > 0) {
+        Prompter::warning(
+            m_dialogParent,
+            QStringLiteral("导出完成，但有 %1 个单元格的内容超过了 .%2 文件每个单元格的长度上限，"
+                           "已被截断。\n需要完整内容时，请导出为“CSV (UTF-8)”文件。")
+                .arg(m_cutCells)
+                .arg(SheetWriter::suffix(format)),
+            QStringLiteral("提示"));
     }
     emit exported(path);
     if (!Prompter::testMode())

@@ -58,6 +58,9 @@ public:
     // values of one record in that order.
     ListExportLayout layout() const;
     QString lastError() const { return m_error; }
+    // Text cells of the last export cut at the file format's limit on one
+    // cell; the operator is told when there were any.
+    int cutCells() const { return m_cutCells; }
 
 signals:
     void exported(const QString &path);
@@ -74,4 +77,5 @@ private:
     QString m_userName;
     bool m_showProgress = true;
     QString m_error;
+    int m_cutCells = 0;
 };

@@ -1014,7 +1014,9 @@ void Txstj::applyRestrictedMode()
         // Del must not open the delete mode either.
         action->setEnabled(action == m_modifyAction);
     }
-    m_grid->setColumnVisible(kProfitColumn, false);
+    // Forced: the layout restored at every show and the menu flags cannot
+    // bring the profit back.
+    m_grid->setColumnForcedHidden(kProfitColumn, true);
     m_monthlyPanel->hide();
     m_dailyPanel->hide();
 }

@@ -10,6 +10,7 @@
 #include "Tloginfm.h"
 #include "ToolIcons.h"
 #include "Tuserglfm.h"
+#include "data/Schema.h"
 
 #include "common/Prompter.h"
 #include "data/Clock.h"
@@ -221,6 +222,7 @@ void TMainForm::setLoginRunner(LoginRunner runner)
         if (outcome.accepted) {
             outcome.session = login.session();
             outcome.hideZeroStock = login.hideZeroStock();
+            outcome.defaultPassword = login.usedDefaultPassword();
         }
         return outcome;
     };
@@ -673,6 +675,12 @@ void TMainForm::afterLogin(const LoginOutcome &outcome)
     m_operatorPanel->setText(QStringLiteral("操作员：") + m_session.username);
     if (m_session.isRestricted())
         applyRestrictedMode();
+    // The default password is known to everybody who ever set up an account.
+    if (outcome.defaultPassword) {
+        openPasswordChange();
+        if (m_passwordWindow)
+            m_passwordWindow->suggestNewPassword(m_session.username, Schema::kDefaultPassword);
+    }
 }
 
 void TMainForm::applyRestrictedMode()

@@ -55,6 +55,9 @@ public:
         // The stored zero-stock choice: true hides rows without stock, false
         // lists every row, nullopt leaves the list as it is.
         std::optional<bool> hideZeroStock;
+        // Signed in with the default password: the password change window
+        // opens with a hint.
+        bool defaultPassword = false;
     };
     // Runs the sign-in. The program's own runs the login window modally;
     // tests put in their own.

@@ -58,6 +58,11 @@ Tchangepassfm::Tchangepassfm(const Database &db, const Session &session, QWidget
     auto *hint = new QLabel(QStringLiteral("提示：密码只能输入字母和数字，最长10个字符！"), this);
     hint->setObjectName(QStringLiteral("hintLabel"));
     grid->addWidget(hint, rows.size(), 0, 1, 2);
+    m_defaultPasswordHint = new QLabel(this);
+    m_defaultPasswordHint->setObjectName(QStringLiteral("defaultPasswordHint"));
+    m_defaultPasswordHint->setWordWrap(true);
+    m_defaultPasswordHint->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_defaultPasswordHint->hide();
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_closeWhenDoneBox);
@@ -67,6 +72,7 @@ Tchangepassfm::Tchangepassfm(const Database &db, const Session &session, QWidget
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 16, 20, 14);
+    layout->addWidget(m_defaultPasswordHint);
     layout->addLayout(grid);
     layout->addLayout(buttons);
     setFixedSize(sizeHint().expandedTo(QSize(360, 230)));
@@ -103,6 +109,22 @@ void Tchangepassfm::showEvent(QShowEvent *event)
         Prompter::error(this, error.message());
     }
     m_operatorBox->setFocus(Qt::OtherFocusReason);
+}
+
+void Tchangepassfm::suggestNewPassword(const QString &name, const QString &defaultPassword)
+{
+    const int index = m_operatorBox->findText(name);
+    if (index < 0)
+        return;
+    m_operatorBox->setCurrentIndex(index);
+    m_oldPasswordBox->setText(defaultPassword);
+    m_defaultPasswordHint->setText(
+        QStringLiteral("您刚才使用初始密码 %1 登录。每个新用户和被初始化的用户都使用这个密码，"
+                       "请马上设置一个只有您自己知道的新密码。")
+            .arg(defaultPassword));
+    m_defaultPasswordHint->show();
+    setFixedSize(sizeHint().expandedTo(QSize(360, 230)));
+    m_newPasswordBox->setFocus(Qt::OtherFocusReason);
 }
 
 void Tchangepassfm::keyPressEvent(QKeyEvent *event)

@@ -18,6 +18,11 @@ class Tchangepassfm : public QDialog
 public:
     Tchangepassfm(const Database &db, const Session &session, QWidget *parent = nullptr);
 
+    // After a sign-in with the default password: the operator is chosen,
+    // the old password filled in, and a hint asks for a password of one's
+    // own. The operator may still close the window.
+    void suggestNewPassword(const QString &name, const QString &defaultPassword);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -36,4 +41,5 @@ private:
     QPushButton *m_changeButton = nullptr;
     QPushButton *m_closeButton = nullptr;
     QCheckBox *m_closeWhenDoneBox = nullptr;
+    class QLabel *m_defaultPasswordHint = nullptr;
 };

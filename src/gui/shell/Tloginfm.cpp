@@ -164,6 +164,7 @@ void Tloginfm::login()
         m_hideZeroStock = m_settings.keyExists() ? m_settings.hideZeroStock() : std::nullopt;
         const qint64 id = SessionLog(m_db).open(name);
         m_session = Session{name, id};
+        m_usedDefaultPassword = password == Schema::kDefaultPassword;
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return;

@@ -28,6 +28,9 @@ public:
     // settings key exists): true = hide zero stock, false = show all,
     // nullopt = any other value: change nothing.
     std::optional<bool> hideZeroStock() const { return m_hideZeroStock; }
+    // True when the accepted password was the default one every new or
+    // reset account starts with.
+    bool usedDefaultPassword() const { return m_usedDefaultPassword; }
 
     // Where the desktop shortcut is made at every show; tests point it at a
     // folder of their own. Empty: the user's desktop (none at all while
@@ -52,6 +55,7 @@ private:
     SettingsStore &m_settings;
     Session m_session;
     std::optional<bool> m_hideZeroStock;
+    bool m_usedDefaultPassword = false;
     QString m_desktopFolder;
 
     QComboBox *m_userBox = nullptr;

@@ -242,6 +242,9 @@ void Tuserglfm::addUser()
         case UserAccounts::AddResult::AlreadyExists:
             Prompter::warning(this, QStringLiteral("用户名已存在！"));
             break;
+        case UserAccounts::AddResult::InvisibleCharacters:
+            Prompter::warning(this, QStringLiteral("用户名不能含有控制字符或看不见的字符（如零宽空格）！"));
+            return;
         case UserAccounts::AddResult::Added:
             Prompter::information(this, QStringLiteral("成功添加新用户！缺省口令是：") +
                                             Schema::kDefaultPassword +

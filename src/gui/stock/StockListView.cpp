@@ -315,8 +315,9 @@ QList<int> StockListView::columnsOfFlag(const QString &flag)
 
 void StockListView::applyRestrictedMode()
 {
+    // Forced, so that no layout restored later and no menu flag shows them.
     for (const int column : kRestrictedColumns)
-        m_grid->setColumnVisible(column, false);
+        m_grid->setColumnForcedHidden(column, true);
 }
 
 StockFilter StockListView::filter() const

@@ -279,6 +279,139 @@ private slots:
         QVERIFY(!sheet->errorString().isEmpty());
     }
 
+    // Every character of the basic plane in one workbook: xlrd (which
+    // decodes code page 936 strictly) takes the file, and each character
+    // comes back as itself or as "?" where GBK has no code for it.
+    void onlyStrictGbkIsWritten()
+    {
+        QStringList cells;
+        QString chunk;
+        int unmapped = 0;
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            chunk += QChar(static_cast<char16_t>(c));
+            if (BiffWriter::strictGbk(c) == 0)
+                ++unmapped;
+            if (chunk.size() == 1000) {
+                cells << chunk;
+                chunk.clear();
+            }
+        }
+        cells << chunk;
+        // The one-byte euro of code page 936 and private-use characters are
+        // what strict readers refused; common text keeps its characters.
+        QCOMPARE(BiffWriter::strictGbk(0x20AC), quint16(0));
+        QCOMPARE(BiffWriter::strictGbk(0xE000), quint16(0));
+        QCOMPARE(BiffWriter::strictGbk(U'箱'), quint16(0xCFE4));
+        for (char32_t c = 0x4E00; c <= 0x9FA5; ++c)
+            QVERIFY2(BiffWriter::strictGbk(c) != 0, qPrintable(QString::number(c, 16)));
+        QVERIFY2(unmapped > 30000, qPrintable(QString::number(unmapped))); // Hangul, Arabic ...
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("all.xls"));
+        BiffWriter writer;
+        QVERIFY(writer.open(path));
+        writer.writeText(0, 0, QStringLiteral("价格€5，") + QChar(0xE000) + QStringLiteral("😀箱"));
+        for (int i = 0; i < cells.size(); ++i)
+            writer.writeText(i + 1, 0, cells.at(i));
+        QVERIFY(writer.close());
+        QCOMPARE(writer.cutCells(), 0);
+
+        const SheetReadBack sheet = SheetReadBack::xls(path);
+        QVERIFY2(sheet.ok, qPrintable(sheet.error));
+        QCOMPARE(sheet.text(0, 0), QStringLiteral("价格?5，??箱"));
+        int questionMarks = 0;
+        for (int i = 0; i < cells.size(); ++i) {
+            const QString read = sheet.text(i + 1, 0);
+            const QString &wrote = cells.at(i);
+            QCOMPARE(read.size(), wrote.size());
+            for (qsizetype k = 0; k < read.size(); ++k) {
+                if (read.at(k) != wrote.at(k)) {
+                    QVERIFY2(read.at(k) == u'?', qPrintable(QString::number(wrote.at(k).unicode(), 16)));
+                    ++questionMarks;
+                }
+            }
+        }
+        QCOMPARE(questionMarks, unmapped);
+    }
+
+    // A text longer than one record holds is cut at a character boundary,
+    // and the writer counts it so the export can say so.
+    void cutCellsAreCounted()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.xls"));
+        BiffWriter writer;
+        QVERIFY(writer.open(path));
+        const int limit = BiffWriter::kMaxRecordData - 8;
+        writer.writeText(0, 0, QString(limit / 2, QChar(u'箱')));     // exactly full
+        writer.writeText(1, 0, QString(limit / 2 + 1, QChar(u'箱'))); // one too many
+        writer.writeText(2, 0, QString(limit, u'a'));
+        writer.writeText(3, 0, QString(limit + 1, u'a'));
+        writer.writeText(4, 0, u'a' + QString(limit / 2, QChar(u'包'))); // the cut falls inside a character
+        QVERIFY(writer.close());
+        QCOMPARE(writer.cutCells(), 3);
+
+        const SheetReadBack sheet = SheetReadBack::xls(path);
+        QVERIFY2(sheet.ok, qPrintable(sheet.error));
+        QCOMPARE(sheet.text(0, 0).size(), limit / 2);
+        QCOMPARE(sheet.text(1, 0).size(), limit / 2);
+        QCOMPARE(sheet.text(2, 0).size(), limit);
+        QCOMPARE(sheet.text(3, 0).size(), limit);
+        QCOMPARE(sheet.text(4, 0), u'a' + QString(limit / 2 - 1, QChar(u'包')));
+
+        // A new file starts counting afresh.
+        QVERIFY(writer.open(path));
+        writer.writeText(0, 0, QStringLiteral("短"));
+        QVERIFY(writer.close());
+        QCOMPARE(writer.cutCells(), 0);
+    }
+
+    // What a spreadsheet would run as a formula is written as text, as
+    // OWASP advises; numbers and ordinary text are left as they are.
+    void csvInjection_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("formula") << QStringLiteral("=1+1") << QStringLiteral("'=1+1");
+        QTest::newRow("command") << QStringLiteral("=cmd|' /C calc'!A0")
+                                 << QStringLiteral("'=cmd|' /C calc'!A0");
+        QTest::newRow("hyperlink with comma")
+            << QStringLiteral("=HYPERLINK(\"http://x\",\"点我\")")
+            << QStringLiteral("\"'=HYPERLINK(\"\"http://x\"\",\"\"点我\"\")\"");
+        QTest::newRow("plus") << QStringLiteral("+A1") << QStringLiteral("'+A1");
+        QTest::newRow("minus") << QStringLiteral("-2+3") << QStringLiteral("'-2+3");
+        QTest::newRow("at") << QStringLiteral("@SUM(A1)") << QStringLiteral("'@SUM(A1)");
+        QTest::newRow("tab") << QStringLiteral("\t=1") << QStringLiteral("'\t=1");
+        QTest::newRow("carriage return") << QStringLiteral("\r=1") << QStringLiteral("\"'\r=1\"");
+        QTest::newRow("negative number") << QStringLiteral("-5") << QStringLiteral("-5");
+        QTest::newRow("signed decimal") << QStringLiteral("+3.25") << QStringLiteral("+3.25");
+        QTest::newRow("exponent") << QStringLiteral("-1e3") << QStringLiteral("-1e3");
+        QTest::newRow("minus infinity is text") << QStringLiteral("-inf") << QStringLiteral("'-inf");
+        QTest::newRow("dash alone") << QStringLiteral("-") << QStringLiteral("'-");
+        QTest::newRow("formula later in the text") << QStringLiteral("A=1") << QStringLiteral("A=1");
+        QTest::newRow("full-width equals") << QStringLiteral("＝1+1") << QStringLiteral("＝1+1");
+        QTest::newRow("ordinary") << QStringLiteral("拉杆箱") << QStringLiteral("拉杆箱");
+    }
+
+    void csvInjection()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.csv"));
+        CsvSheetWriter writer;
+        QVERIFY(writer.open(path));
+        writer.writeText(0, 0, text);
+        writer.writeNumber(0, 1, -5.5); // numeric cells stay numbers
+        QVERIFY(writer.close());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("\xEF\xBB\xBF") + (written + QStringLiteral(",-5.5\r\n")).toUtf8());
+    }
+
     void csvQuoting_data()
     {
         QTest::addColumn<QString>("field");

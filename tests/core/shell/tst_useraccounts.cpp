@@ -32,10 +32,13 @@ private slots:
     void login_data();
     void login();
     void legacyPlainPasswordIsAcceptedThenStoredHashed();
+    void olderHashIsReplacedByArgon2idAtSignIn();
     void failedLoginLeavesLegacyPasswordAlone();
     void namesInStoredOrderAndDistinctAscending();
     void addUser_data();
     void addUser();
+    void namesAreComparedAfterNormalisationAndCaseFolding_data();
+    void namesAreComparedAfterNormalisationAndCaseFolding();
     void deleteUser_data();
     void deleteUser();
     void resetThenLoginWithDefault_data();
@@ -165,6 +168,21 @@ void TestUserAccounts::legacyPlainPasswordIsAcceptedThenStoredHashed()
     QVERIFY(PasswordHash::isHashed(storedPassword(Schema::kAdministrator)));
 }
 
+void TestUserAccounts::olderHashIsReplacedByArgon2idAtSignIn()
+{
+    // PBKDF2 as the previous version wrote it.
+    const QString old = PasswordHash::legacyPbkdf2(QStringLiteral("lw88"), 20000);
+    insertRow(QStringLiteral("老王"), old);
+    QVERIFY(!m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw89")));
+    QCOMPARE(storedPassword(QStringLiteral("老王")), old);
+    QVERIFY(m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw88")));
+    const QString stored = storedPassword(QStringLiteral("老王"));
+    QVERIFY2(stored.startsWith(QStringLiteral("$argon2id$")), qPrintable(stored));
+    QVERIFY(!PasswordHash::needsRehash(stored));
+    QVERIFY(m_accounts->checkLogin(QStringLiteral("老王"), QStringLiteral("lw88")));
+    QCOMPARE(storedPassword(QStringLiteral("老王")), stored);
+}
+
 void TestUserAccounts::failedLoginLeavesLegacyPasswordAlone()
 {
     insertRow(QStringLiteral("老王"), QStringLiteral("lw88"));
@@ -207,6 +225,53 @@ void TestUserAccounts::addUser_data()
         << QStringLiteral(" 超级管理员 ") << AddResult::Administrator << QString();
     QTest::newRow("empty") << QString() << AddResult::EmptyName << QString();
     QTest::newRow("blanks only") << QStringLiteral("   ") << AddResult::EmptyName << QString();
+
+    // Names that only look like another one.
+    const AddResult invisible = AddResult::InvisibleCharacters;
+    QTest::newRow("administrator with zero-width space")
+        << QStringLiteral("超级管理员\u200B") << invisible << QString();
+    QTest::newRow("zero-width joiner inside") << QStringLiteral("张\u200D三") << invisible << QString();
+    QTest::newRow("byte order mark") << QStringLiteral("\uFEFF李四") << invisible << QString();
+    QTest::newRow("right-to-left override") << QStringLiteral("李\u202E四") << invisible << QString();
+    QTest::newRow("control character") << QStringLiteral("李\u0007四") << invisible << QString();
+    QTest::newRow("Hangul filler") << QStringLiteral("李\u3164") << invisible << QString();
+    QTest::newRow("variation selector") << QStringLiteral("李四\uFE0F") << invisible << QString();
+    QTest::newRow("private use") << QStringLiteral("李\uE000四") << invisible << QString();
+    QTest::newRow("tag character") << QStringLiteral("李四") + QString::fromUcs4(U"\U000E0041", 1)
+                                   << invisible << QString();
+    QTest::newRow("other case") << QStringLiteral("Bob") << AddResult::Added << QStringLiteral("Bob");
+    QTest::newRow("accented letter is another name")
+        << QStringLiteral("José") << AddResult::Added << QStringLiteral("José");
+}
+
+void TestUserAccounts::namesAreComparedAfterNormalisationAndCaseFolding_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("added");
+    QTest::addColumn<AddResult>("result");
+    QTest::newRow("lower case of an existing name")
+        << QStringLiteral("Bob") << QStringLiteral("bob") << AddResult::AlreadyExists;
+    QTest::newRow("upper case") << QStringLiteral("bob") << QStringLiteral("BOB") << AddResult::AlreadyExists;
+    QTest::newRow("full-width letters")
+        << QStringLiteral("Bob") << QStringLiteral("\uFF42\uFF4F\uFF42") << AddResult::AlreadyExists;
+    QTest::newRow("composed and decomposed accent")
+        << QStringLiteral("Jos\u00E9") << QStringLiteral("Jose\u0301") << AddResult::AlreadyExists;
+    QTest::newRow("ideographic space inside")
+        << QStringLiteral("李 四") << QStringLiteral("李\u3000四") << AddResult::AlreadyExists;
+    QTest::newRow("an older row with different case")
+        << QStringLiteral(" ANNA ") << QStringLiteral("anna") << AddResult::AlreadyExists;
+    QTest::newRow("different names stay different")
+        << QStringLiteral("Bob") << QStringLiteral("Bobby") << AddResult::Added;
+}
+
+void TestUserAccounts::namesAreComparedAfterNormalisationAndCaseFolding()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, added);
+    QFETCH(AddResult, result);
+    insertRow(existing, PasswordHash::hash(QStringLiteral("abc")));
+    QCOMPARE(m_accounts->addUser(m_admin, added), result);
+    QCOMPARE(rowCount(), result == AddResult::Added ? 3 : 2);
 }
 
 void TestUserAccounts::addUser()

@@ -261,6 +261,55 @@ private slots:
     // 16-bit row numbers: a list longer than an .xls sheet is refused with
     // a pointer to the other formats instead of wrapping onto the top rows;
     // at the limit it is written whole.
+    // Remarks longer than an .xls cell holds: the file is written with them
+    // cut and the operator is told how many; CSV keeps them whole, and what
+    // a spreadsheet would run as a formula arrives as text.
+    void cutCellsAreToldAndCsvIsDefused_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<int>("cut");
+        QTest::newRow("xls") << QStringLiteral("long.xls") << 2;
+        QTest::newRow("csv") << QStringLiteral("long.csv") << 0;
+    }
+
+    void cutCellsAreToldAndCsvIsDefused()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(int, cut);
+        Database &db = m_shop->database.db();
+        const QString longRemark(1500, QChar(u'长'));
+        for (const QString &name :
+             {QStringLiteral("=HYPERLINK(\"http://x\")"), QStringLiteral("箱A"), QStringLiteral("箱B")}) {
+            ExecuteStatement(
+                db, QStringLiteral("insert into data (a, \"2\", \"7\", day1, z) values (?, 1, 1, ?, ?)"),
+                {name, db.dialect().dateValue(QDate(2024, 1, 1)),
+                 name == QStringLiteral("箱A") ? QStringLiteral("短") : longRemark});
+        }
+        m_shop->form->showAllRecords();
+        const QString path = m_dir.filePath(fileName);
+        QFile::remove(path);
+        Prompter::queueFileName(path, QString());
+        m_shop->action("exportExcelAction")->trigger();
+        QVERIFY2(QFile::exists(path), qPrintable(Prompter::lastText()));
+        if (cut > 0) {
+            QCOMPARE(Prompter::shown().size(), 1);
+            QVERIFY2(Prompter::lastText().contains(QStringLiteral("有 %1 个单元格").arg(cut)),
+                     qPrintable(Prompter::lastText()));
+            const SheetReadBack sheet = SheetReadBack::xls(path);
+            QVERIFY2(sheet.ok, qPrintable(sheet.error));
+            QCOMPARE(sheet.text(4, 0), QStringLiteral("=HYPERLINK(\"http://x\")")); // a text cell in .xls
+            QCOMPARE(sheet.text(4, 14).size(), (BiffWriter::kMaxRecordData - 8) / 2);
+            return;
+        }
+        QVERIFY2(Prompter::shown().isEmpty(), qPrintable(Prompter::lastText()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains(QStringLiteral("\"'=HYPERLINK(\"\"http://x\"\")\",")),
+                 qPrintable(text.left(400)));
+        QVERIFY(text.contains(longRemark));
+    }
+
     void xlsRowLimit()
     {
         if (TestDatabase::onPostgreSQL())

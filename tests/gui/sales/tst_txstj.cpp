@@ -3,6 +3,7 @@
 #include "common/DataGrid.h"
 #include "common/DataGridModel.h"
 #include "common/GridPrinter.h"
+#include "data/GridLayoutStore.h"
 #include "data/SqlListModel.h"
 #include "sales/Txstj.h"
 #include "shell/FloatingPanel.h"
@@ -40,6 +41,8 @@ private slots:
     void deleteReturnTakesStock();
     void correctionWithBadDebtChangesNothing();
     void restrictedModeHidesItemsColumnAndCharts();
+    void restrictedProfitSurvivesAdministratorsLayout_data();
+    void restrictedProfitSurvivesAdministratorsLayout();
     void chartsShowMonthAndDayTotals();
     void badYearLeavesChart();
     void exportAndPrint();
@@ -79,6 +82,7 @@ void TestTxstj::cleanup()
         m_f->form->salesDetail()->hide();
     m_f.reset();
     GridPrinter::setPreviewHook(nullptr);
+    QFile::remove(GridLayoutStore::defaultFilePath());
 }
 
 qint64 TestTxstj::addSale(const QString &name, double quantity, double amount, double purchasePrice,
@@ -378,6 +382,70 @@ void TestTxstj::restrictedModeHidesItemsColumnAndCharts()
     QVERIFY(!w->editPanel()->isVisible());
     emit w->grid()->rowActivated(0);
     QVERIFY(w->editPanel()->isVisible());
+}
+
+void TestTxstj::restrictedProfitSurvivesAdministratorsLayout_data()
+{
+    QTest::addColumn<bool>("storedVisible"); // what the administrator saved for 净利润
+    QTest::newRow("administrator saved it shown") << true;
+    QTest::newRow("administrator saved it hidden") << false;
+}
+
+void TestTxstj::restrictedProfitSurvivesAdministratorsLayout()
+{
+    QFETCH(bool, storedVisible);
+    const QString section(GridLayoutStore::SalesDetailSection);
+    {
+        // The administrator's saved layout, and the flag "show profit".
+        ColumnLayout profit;
+        profit.field = u"a5"_s;
+        profit.position = 9;
+        profit.width = 77;
+        profit.visible = storedVisible;
+        ColumnLayout name;
+        name.field = u"a"_s;
+        name.width = 120;
+        GridLayoutStore store;
+        QVERIFY(store.save(section, {name, profit}));
+        QVERIFY(m_f->settings.setValue(u"xiaoshouyin4"_s, u"no"_s));
+    }
+    m_user = u"店员"_s;
+    addSale(u"拉杆箱"_s, 1, 25, 20, 5, QDate(2024, 3, 4));
+    Txstj *w = openWindow();
+    QVERIFY(w);
+    DataGrid *grid = w->grid();
+    const int profitColumn = grid->columnOfField(u"a5"_s);
+    QCOMPARE(QString(grid->columns().at(profitColumn).lowerTitle).remove(u' '), u"净利润"_s);
+    QVERIFY(!grid->isColumnVisible(profitColumn));
+
+    // Every show restores the layout; a title click sorts; neither shows it.
+    w->hide();
+    w->show();
+    QVERIFY(!grid->isColumnVisible(profitColumn));
+    grid->clickTitle(profitColumn == 0 ? 1 : 0);
+    QVERIFY(!grid->isColumnVisible(profitColumn));
+    grid->setColumnVisible(profitColumn, true); // what a menu flag would do
+    QVERIFY(!grid->isColumnVisible(profitColumn));
+
+    // The clerk hides the name column and saves: that is stored, the
+    // administrator's choice for 净利润 is kept.
+    grid->setColumnVisible(0, false);
+    windowAction("saveSalesLayoutAction")->trigger();
+    const QList<ColumnLayout> saved = GridLayoutStore().restore(section);
+    bool sawProfit = false;
+    bool sawName = false;
+    for (const ColumnLayout &column : saved) {
+        if (column.field == u"a5"_s) {
+            sawProfit = true;
+            QCOMPARE(column.visible, storedVisible);
+        }
+        if (column.field == u"a"_s) {
+            sawName = true;
+            QVERIFY(!column.visible);
+        }
+    }
+    QVERIFY(sawProfit && sawName);
+    QVERIFY(Prompter::shown().isEmpty());
 }
 
 void TestTxstj::chartsShowMonthAndDayTotals()

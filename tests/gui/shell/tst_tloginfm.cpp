@@ -55,6 +55,8 @@ private slots:
     void zeroStockPreferenceIsReadAtLogin_data();
     void zeroStockPreferenceIsReadAtLogin();
     void legacyPlainPasswordIsAcceptedOnceThenHashed();
+    void defaultPasswordIsNoticed_data();
+    void defaultPasswordIsNoticed();
     void typedNameIsUsedAsTyped();
     void shortcutIsMadeAtEveryShow();
     void shortcutNamesTheDatabaseChosenAtStart();
@@ -355,6 +357,32 @@ void TestTloginfm::legacyPlainPasswordIsAcceptedOnceThenHashed()
             .toString();
     QVERIFY2(PasswordHash::isHashed(stored), qPrintable(stored));
     QVERIFY(PasswordHash::verify(QStringLiteral("lw88"), stored));
+}
+
+void TestTloginfm::defaultPasswordIsNoticed_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("isDefault");
+    QTest::newRow("new account") << QString(Schema::kDefaultPassword) << QString(Schema::kDefaultPassword)
+                                 << true;
+    QTest::newRow("own password") << QStringLiteral("zs1") << QStringLiteral("zs1") << false;
+    QTest::newRow("own password starting like the default")
+        << QStringLiteral("8881") << QStringLiteral("8881") << false;
+}
+
+void TestTloginfm::defaultPasswordIsNoticed()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, isDefault);
+    addUser(QStringLiteral("张三"), stored);
+    auto w = showLogin();
+    userBox(*w)->setEditText(QStringLiteral("张三"));
+    QTest::keyClicks(passwordBox(*w), typed);
+    QTest::mouseClick(button(*w, QStringLiteral("loginButton")), Qt::LeftButton);
+    QCOMPARE(w->result(), int(QDialog::Accepted));
+    QCOMPARE(w->usedDefaultPassword(), isDefault);
 }
 
 void TestTloginfm::typedNameIsUsedAsTyped()

@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "data/Clock.h"
+#include "data/PasswordHash.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "shell/FloatingPanel.h"
@@ -11,11 +12,14 @@
 #include "shell/Skins.h"
 #include "shell/SuccessNotice.h"
 #include "shell/TMainForm.h"
+#include "shell/Tchangepassfm.h"
 #include "shell/Tuserglfm.h"
+#include "shell/UserAccounts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -99,6 +104,8 @@ private slots:
     void zeroStockSwitchStoresChoice();
     void restrictedMode_data();
     void restrictedMode();
+    void defaultPasswordOpensPasswordChange_data();
+    void defaultPasswordOpensPasswordChange();
     void itemsOfMissingFunctionsAreDisabled_data();
     void itemsOfMissingFunctionsAreDisabled();
     void shortcuts_data();
@@ -132,6 +139,7 @@ private:
     std::unique_ptr<ManualClock> m_clock;
     std::unique_ptr<ScopedClock> m_clockScope;
     int m_loginRuns = 0;
+    bool m_defaultPassword = false;
 };
 
 void TestTMainForm::initTestCase()
@@ -157,6 +165,7 @@ void TestTMainForm::init()
     Prompter::clearShown();
     Skins::applyBuiltIn();
     m_loginRuns = 0;
+    m_defaultPassword = false;
 }
 
 void TestTMainForm::cleanup()
@@ -189,6 +198,7 @@ std::unique_ptr<TMainForm> TestTMainForm::makeForm(Login login, const QString &u
         outcome.session.username = userName;
         outcome.session.id = SessionLog(m_database->db()).open(userName);
         outcome.hideZeroStock = hideZeroStock;
+        outcome.defaultPassword = m_defaultPassword;
         return outcome;
     });
     return form;
@@ -622,6 +632,52 @@ void TestTMainForm::restrictedMode()
     for (const QString &name : {u"allRecordsAction"_s, u"hideSalePriceAction"_s, u"hideDateAction"_s,
                                 u"calculatorAction"_s, u"printSettingsAction"_s})
         QVERIFY2(form->findChild<QAction *>(name)->isVisible(), qPrintable(name));
+}
+
+void TestTMainForm::defaultPasswordOpensPasswordChange_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("defaultPassword");
+    QTest::newRow("administrator with the default") << Schema::kAdministrator << true;
+    QTest::newRow("operator with the default") << u"收银员"_s << true;
+    QTest::newRow("operator with an own password") << u"收银员"_s << false;
+}
+
+void TestTMainForm::defaultPasswordOpensPasswordChange()
+{
+    QFETCH(QString, user);
+    QFETCH(bool, defaultPassword);
+    ExecuteStatement(m_database->db(), u"insert into userdb (username, passwd) values (?, ?)"_s,
+                     {u"收银员"_s, PasswordHash::hash(Schema::kDefaultPassword)});
+    m_defaultPassword = defaultPassword;
+    auto form = makeForm(Login::Accept, user);
+    QVERIFY(showAndSignIn(*form));
+    QTRY_VERIFY(form->tag() != 0);
+    QApplication::processEvents();
+    auto *window = form->findChild<Tchangepassfm *>();
+    if (!defaultPassword) {
+        QVERIFY(!window || !window->isVisible());
+        return;
+    }
+    // Open for the operator who signed in (a restricted one too, although
+    // the menu item is hidden for them), with the hint and the old password.
+    QVERIFY(window);
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(window->findChild<QComboBox *>(u"operatorBox"_s)->currentText(), user);
+    auto *hint = window->findChild<QLabel *>(u"defaultPasswordHint"_s);
+    QVERIFY(hint->isVisible());
+    QVERIFY2(hint->text().contains(Schema::kDefaultPassword), qPrintable(hint->text()));
+    QCOMPARE(window->findChild<QLineEdit *>(u"oldPasswordBox"_s)->text(), QString(Schema::kDefaultPassword));
+    QCOMPARE(QApplication::focusWidget(), window->findChild<QLineEdit *>(u"newPasswordBox"_s));
+
+    // Choosing a new password there works like any change; closing instead
+    // is allowed and leaves the password as it was.
+    QTest::keyClicks(window->findChild<QLineEdit *>(u"newPasswordBox"_s), u"new1"_s);
+    QTest::keyClicks(window->findChild<QLineEdit *>(u"repeatPasswordBox"_s), u"new1"_s);
+    QTest::mouseClick(window->findChild<QPushButton *>(u"changeButton"_s), Qt::LeftButton);
+    QVERIFY(UserAccounts(m_database->db()).checkLogin(user, u"new1"_s));
+    window->close();
+    QVERIFY(form->isVisible());
 }
 
 void TestTMainForm::itemsOfMissingFunctionsAreDisabled_data()

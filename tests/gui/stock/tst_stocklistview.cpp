@@ -91,6 +91,7 @@ private slots:
     void hideItemsPersistAcrossRestart();
     void restrictedModeHidesPurchaseFigures();
     void layoutSaveAndRestore();
+    void restrictedSessionAndAdministratorsLayout();
     void scannerEnterSelectsSingleMatch();
     void activatingARow();
 
@@ -568,6 +569,40 @@ void TestStockListView::layoutSaveAndRestore()
     QCOMPARE(restored.at(13).position, 1);
     QVERIFY(!restored.at(14).visible);
     QCOMPARE(restored.at(12).sortMarker, ColumnLayout::Descending);
+}
+
+// The administrator saves a layout with the purchase figures shown; a
+// clerk's restore ("读取列宽" at sign-in or later) does not show them, and
+// the clerk's own save does not hide them for the administrator.
+void TestStockListView::restrictedSessionAndAdministratorsLayout()
+{
+    addShop();
+    const QList<int> purchaseFigures{5, 6, 11};
+    {
+        auto admin = openForm();
+        QVERIFY(admin);
+        child<QAction>(*admin, u"saveColumnLayoutAction"_s)->trigger();
+        admin->close();
+    }
+    {
+        auto clerk = openForm(u"收银员"_s);
+        QVERIFY(clerk);
+        DataGrid *grid = view(*clerk)->grid();
+        child<QAction>(*clerk, u"restoreColumnLayoutAction"_s)->trigger();
+        clickTitle(grid, 0);
+        for (const int c : purchaseFigures)
+            QVERIFY2(!grid->isColumnVisible(c), qPrintable(QString::number(c)));
+        grid->setColumnVisible(13, false); // the clerk's own choice is saved
+        child<QAction>(*clerk, u"saveColumnLayoutAction"_s)->trigger();
+        QVERIFY(Prompter::shown().isEmpty());
+        clerk->close();
+    }
+    auto admin = openForm();
+    QVERIFY(admin);
+    DataGrid *grid = view(*admin)->grid();
+    for (const int c : purchaseFigures)
+        QVERIFY2(grid->isColumnVisible(c), qPrintable(QString::number(c)));
+    QVERIFY(!grid->isColumnVisible(13));
 }
 
 // ---------------------------------------------------------------- rows
