@@ -873,12 +873,25 @@ void Txstj::confirmDelete()
 {
     if (m_panelLineId == 0)
         return;
-    if (!Prompter::confirm(this, QStringLiteral("你真的要删除这条销售记录吗？其数量将退回库存。"),
-                           QStringLiteral("警告！")))
-        return;
-    bool removed = false;
+    SalesLedger ledger(m_db);
+    // A stock row renamed or re-dated after the sale no longer matches the
+    // line: the operator is told before deleting that nothing will come back.
+    bool tied = true;
     try {
-        removed = SalesLedger(m_db).remove(m_form.session(), m_panelLineId);
+        tied = ledger.hasStockToGiveBackTo(m_panelLineId);
+    } catch (const DatabaseError &error) {
+        Prompter::error(this, error.message());
+        return;
+    }
+    const QString question =
+        tied ? QStringLiteral("你真的要删除这条销售记录吗？其数量将退回库存。")
+             : QStringLiteral("库存中没有与这条销售记录对应的商品（名称、规格、编码、类别或入库日期已改变），"
+                              "删除后数量不会退回库存。你真的要删除这条销售记录吗？");
+    if (!Prompter::confirm(this, question, QStringLiteral("警告！")))
+        return;
+    SalesLedger::Removal removal = SalesLedger::Removal::AlreadyGone;
+    try {
+        removal = ledger.remove(m_form.session(), m_panelLineId);
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return;
@@ -888,10 +901,19 @@ void Txstj::confirmDelete()
     closeEditPanel();
     queryChart(Chart::Monthly, SalesStatistics::Kind::Profit);
     queryChart(Chart::Daily, SalesStatistics::Kind::Profit);
-    if (removed)
+    emit salesChanged();
+    switch (removal) {
+    case SalesLedger::Removal::GivenBack:
         Prompter::information(this, QStringLiteral("删除销售记录成功！"));
-    else
+        break;
+    case SalesLedger::Removal::NotGivenBack:
+        Prompter::information(this,
+                              QStringLiteral("销售记录已删除，但库存中没有对应的商品，数量没有退回库存。"));
+        break;
+    case SalesLedger::Removal::AlreadyGone:
         Prompter::information(this, QStringLiteral("该销售记录已不存在，可能已在其他收银台删除。"));
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- charts
