@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "data/FieldCheck.h"
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 #include "sales/SalesLedger.h"
@@ -77,6 +78,8 @@ private slots:
     void validDebt_data();
     void validDebt();
     void correctionOfGoneLineOrByClerkIsRefused();
+    void refusedCorrectionChangesNothing_data();
+    void refusedCorrectionChangesNothing();
 
 private:
     Database &db() { return m_database->db(); }
@@ -433,6 +436,41 @@ void TestSalesCorrection::correctionOfGoneLineOrByClerkIsRefused()
     QVERIFY_THROWS_EXCEPTION(AccessDenied, ledger.correct(kClerk, lineId, c));
     QCOMPARE(lineValues(lineId), before);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.correct(kAdmin, 987654, c));
+}
+
+void TestSalesCorrection::refusedCorrectionChangesNothing_data()
+{
+    QTest::addColumn<int>("field"); // 0 debt, 1 order number, 2 customer, 3 address, 4 contact, 5 remark
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("column");
+    QTest::newRow("debt over a billion") << 0 << u"12345678901"_s << u"6"_s;
+    QTest::newRow("NUL in the order number") << 1 << (u"2024"_s + QChar(0) + u"001"_s) << u"z"_s;
+    QTest::newRow("customer too long") << 2 << QString(101, QChar(0x738b)) << u"g"_s;
+    QTest::newRow("line feed in the address") << 3 << u"白沟\n北街"_s << u"h"_s;
+    QTest::newRow("escape in the contact") << 4 << (u"138"_s + QChar(0x1b)) << u"i"_s;
+    QTest::newRow("remark too long") << 5 << QString(201, u'x') << u"j"_s;
+}
+
+void TestSalesCorrection::refusedCorrectionChangesNothing()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QString, column);
+    const StockRow row;
+    addStock(row);
+    const qint64 lineId = addLine(row, 2, 50, 20);
+    const QVariantList before = lineValues(lineId);
+    SaleCorrection c;
+    c.debt = u"0"_s;
+    QString *fields[] = {&c.debt, &c.orderNumber, &c.customer, &c.address, &c.contact, &c.remark};
+    *fields[field] = text;
+    try {
+        SalesLedger(db()).correct(kAdmin, lineId, c);
+        QFAIL("the correction was written");
+    } catch (const RefusedValue &error) {
+        QCOMPARE(error.column(), column);
+    }
+    QCOMPARE(lineValues(lineId), before);
 }
 
 QTEST_GUILESS_MAIN(TestSalesCorrection)

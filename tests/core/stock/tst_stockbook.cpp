@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 #include "data/FieldCheck.h"
+#include "data/FieldLimits.h"
 #include "data/QueryHelpers.h"
 #include "shell/Session.h"
 #include "stock/StockBook.h"
@@ -31,6 +32,7 @@ private slots:
     void badNumberWritesNothing_data();
     void badNumberWritesNothing();
     void missingDateWritesNothing();
+    void longestTextsAreStored();
     void refusedValueWritesNothing_data();
     void refusedValueWritesNothing();
     void removeDeletesOneRow();
@@ -350,6 +352,28 @@ void TestStockBook::refusedValueWritesNothing()
     }
     QCOMPARE(rowCount(), 1);
     QCOMPARE(numbers(id), (QList<double>{2, 10, 20, 6, 0, 0, 10, 20}));
+}
+
+void TestStockBook::longestTextsAreStored()
+{
+    // Every text at its limit, in three-byte characters: both engines take
+    // the record, PostgreSQL's index on name, spec, code and category too.
+    StockEntry e = entry(u"3"_s, u"4"_s, u"5"_s);
+    e.name = QString(FieldLimits::maxLength(u"a"), QChar(0x7bb1));
+    e.spec = QString(FieldLimits::maxLength(u"b"), QChar(0x5bf8));
+    e.code = QString(FieldLimits::maxLength(u"c"), QChar(0x7801));
+    e.category = QString(FieldLimits::maxLength(u"d"), QChar(0x5305));
+    e.supplier = QString(FieldLimits::maxLength(u"g"), QChar(0x738b));
+    e.remark = QString(FieldLimits::maxLength(u"z"), QChar(0x6ce8));
+    StockBook book(m_database->db());
+    const qint64 id = book.add(m_admin, e);
+    book.modify(m_admin, id, e);
+    QSqlQuery row =
+        OpenStatement(m_database->db(), u"select a, b, c, d, g, z from data where id = ?"_s, {id});
+    QVERIFY(row.next());
+    const QStringList stored{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+                             row.value(3).toString(), row.value(4).toString(), row.value(5).toString()};
+    QCOMPARE(stored, (QStringList{e.name, e.spec, e.code, e.category, e.supplier, e.remark}));
 }
 
 void TestStockBook::missingDateWritesNothing()
