@@ -16,11 +16,11 @@ struct DataGridColumn
     // "#0.###", "#0.##" ...; empty shows numbers in the general form.
     QString pattern;
     Footer footer = Footer::None;
-    // A money column: its footer sum is rounded to the cent, so a sale and
-    // its return total 0 rather than a floating-point leftover.
-    bool money = false;
     QString footerText; // shown when footer is Footer::Text ("总计")
     Qt::Alignment footerAlignment = Qt::AlignRight;
     int width = 80;      // design width; fitting keeps the proportions
     bool visible = true; // at design
+    // A money column: its footer sum is rounded to the cent, so a sale and
+    // its return total 0 rather than a floating-point leftover.
+    bool money = false;
 };
