@@ -1,6 +1,6 @@
 #include "OrderDocumentContent.h"
 
-#include "data/NumberFormat.h"
+#include "data/Money.h"
 #include "data/QueryHelpers.h"
 #include "sales/CapitalAmount.h"
 #include "sales/Ticket.h"
@@ -47,7 +47,9 @@ OrderDocumentContent OrderDocumentContent::load(const Database &db, const QStrin
             content.lines.append(line);
         }
     }
-    content.totalText = NumberFormat::general(total);
+    // Rounded before it is shown and spelled out: a sale and its return
+    // total 0, not -8.88178419700125E-16.
+    content.totalText = Money::text(total);
     content.capitalText = CapitalAmount(content.totalText);
     return content;
 }

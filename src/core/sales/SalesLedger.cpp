@@ -1,6 +1,8 @@
 #include "SalesLedger.h"
 
 #include "data/Database.h"
+#include "data/FieldCheck.h"
+#include "data/Money.h"
 #include "data/PinyinInitials.h"
 #include "data/QueryHelpers.h"
 #include "shell/Session.h"
@@ -11,24 +13,7 @@
 
 double SalesLedger::roundToCents(double value)
 {
-    // The "0.00" form rounds the number as it reads with 15 significant
-    // digits, half away from zero: 1.005 gives 1.01 although the binary
-    // value lies just below it.
-    if (!std::isfinite(value) || value == 0)
-        return 0;
-    const QString text = QString::number(std::abs(value), 'e', 14); // d.dddddddddddddde±XX
-    QString digits = text.left(1) + text.mid(2, 14);
-    const int exponent = text.mid(text.indexOf(u'e') + 1).toInt();
-    const int kept = exponent + 3; // digits that stay: units .. cents
-    if (kept >= 15)
-        return value;
-    qint64 cents = 0;
-    if (kept > 0)
-        cents = digits.left(kept).toLongLong();
-    if (kept >= 0 && digits.at(kept) >= u'5')
-        ++cents;
-    const double result = double(cents) / 100.0;
-    return value < 0 ? -result : result;
+    return Money::roundToCents(value);
 }
 
 namespace {
@@ -46,11 +31,28 @@ QVariant typedText(const QString &text)
     const QString trimmed = text.trimmed();
     return trimmed.isEmpty() ? QVariant(QStringLiteral("")) : QVariant(trimmed);
 }
+
+// The order number and customer texts as they will be stored (trimmed).
+void requireCustomerTexts(const QString &orderNumber, const QString &customer, const QString &address,
+                          const QString &contact, const QString &remark)
+{
+    FieldCheck::requireText(u"z", orderNumber.trimmed(), QStringLiteral("销售单号"));
+    FieldCheck::requireText(u"g", customer.trimmed(), QStringLiteral("客户名称"));
+    FieldCheck::requireText(u"h", address.trimmed(), QStringLiteral("地址"));
+    FieldCheck::requireText(u"i", contact.trimmed(), QStringLiteral("联系方式"));
+    FieldCheck::requireText(u"j", remark.trimmed(), QStringLiteral("备注"));
+}
 } // namespace
 
 SaleBooking SalesLedger::book(const SaleRequest &sale)
 {
     SaleBooking booking;
+    // NaN compares unequal to everything, so it must be caught before the
+    // zero test below and long before it reaches the stock row.
+    FieldCheck::requireNumber(sale.price, u"2", QStringLiteral("实际销售价"));
+    FieldCheck::requireNumber(sale.quantity, u"3", QStringLiteral("销售数量"));
+    FieldCheck::requireNumber(sale.debt, u"6", QStringLiteral("欠款金额"));
+    requireCustomerTexts(sale.orderNumber, sale.customer, sale.address, sale.contact, sale.remark);
     if (sale.quantity == 0) {
         booking.result = SaleBooking::Result::ZeroQuantity;
         return booking;
@@ -174,7 +176,46 @@ void matchExactly(QStringList &conditions, QVariantList &values, const QString &
 }
 } // namespace
 
-bool SalesLedger::remove(const Session &session, qint64 lineId)
+namespace {
+// The stock row a sale line was sold from, as remove() gives back to: the
+// first by id whose a, b, c, d equal the line's and whose day1 equals its day2;
+// only a row with sold and stock quantities can take the give-back.
+std::optional<qint64> tiedStockRow(const Database &db, const QVariant &name, const QVariant &spec,
+                                   const QVariant &code, const QVariant &category, const QVariant &day2)
+{
+    const Dialect &dialect = db.dialect();
+    const QDate stockInDate = Dialect::toDate(day2);
+    QStringList conditions;
+    QVariantList values;
+    matchExactly(conditions, values, QStringLiteral("a"), name);
+    matchExactly(conditions, values, QStringLiteral("b"), spec);
+    matchExactly(conditions, values, QStringLiteral("c"), code);
+    matchExactly(conditions, values, QStringLiteral("d"), category);
+    matchExactly(conditions, values, QStringLiteral("day1"),
+                 stockInDate.isValid() ? dialect.dateValue(stockInDate) : QVariant());
+    const QString lookup = QStringLiteral("select id, \"5\", \"7\" from data where %1 order by id limit 1")
+                               .arg(conditions.join(QStringLiteral(" and ")));
+    QSqlQuery stock = OpenStatement(db, lookup, values);
+    std::optional<qint64> id;
+    if (stock.next() && !stock.isNull(1) && !stock.isNull(2))
+        id = stock.value(0).toLongLong();
+    stock.finish();
+    return id;
+}
+} // namespace
+
+bool SalesLedger::hasStockToGiveBackTo(qint64 lineId) const
+{
+    QSqlQuery line =
+        OpenStatement(m_db, QStringLiteral("select a, b, c, d, day2 from data1 where ID = ?"), {lineId});
+    if (!line.next())
+        return false;
+    const QVariantList tie{line.value(0), line.value(1), line.value(2), line.value(3), line.value(4)};
+    line.finish();
+    return tiedStockRow(m_db, tie.at(0), tie.at(1), tie.at(2), tie.at(3), tie.at(4)).has_value();
+}
+
+SalesLedger::Removal SalesLedger::remove(const Session &session, qint64 lineId)
 {
     RequireAdministrator(session);
     WriteTransaction tx(m_db);
@@ -187,43 +228,28 @@ bool SalesLedger::remove(const Session &session, qint64 lineId)
                                               "\"1\", \"3\", \"4\"");
     QSqlQuery line = OpenStatement(m_db, deleteLine, {lineId});
     if (!line.next())
-        return false;
+        return Removal::AlreadyGone;
     const QVariant name = line.value(0), spec = line.value(1), code = line.value(2), category = line.value(3);
-    const QDate stockInDate = Dialect::toDate(line.value(4));
+    const QVariant day2 = line.value(4);
     const QVariant purchase = line.value(5), quantity = line.value(6), amount = line.value(7);
     line.finish();
 
-    const Dialect &dialect = m_db.dialect();
-    QStringList conditions;
-    QVariantList values;
-    matchExactly(conditions, values, QStringLiteral("a"), name);
-    matchExactly(conditions, values, QStringLiteral("b"), spec);
-    matchExactly(conditions, values, QStringLiteral("c"), code);
-    matchExactly(conditions, values, QStringLiteral("d"), category);
-    matchExactly(conditions, values, QStringLiteral("day1"),
-                 stockInDate.isValid() ? dialect.dateValue(stockInDate) : QVariant());
-    const QString lookup = QStringLiteral("select id, \"5\", \"7\" from data where %1 order by id limit 1")
-                               .arg(conditions.join(QStringLiteral(" and ")));
-    QSqlQuery stock = OpenStatement(m_db, lookup, values);
-    if (stock.next() && !stock.isNull(1) && !stock.isNull(2)) {
-        const qint64 stockId = stock.value(0).toLongLong();
-        stock.finish();
+    const std::optional<qint64> stockId = tiedStockRow(m_db, name, spec, code, category, day2);
+    if (stockId) {
         if (quantity.isNull() || amount.isNull() || purchase.isNull())
             throw DatabaseError(QStringLiteral("该销售记录缺少数量、金额或进价，无法退回库存，未删除。"),
-                                lookup);
+                                deleteLine);
         const double q = quantity.toDouble();
         // Relative to the values in the database now, so a sale booked at
         // another counter meanwhile is not overwritten.
         ExecuteStatement(m_db,
                          QStringLiteral("update data set \"5\" = \"5\" - ?, \"6\" = coalesce(\"6\", 0) - ?, "
                                         "\"7\" = \"7\" + ?, \"8\" = ? + coalesce(\"8\", 0) where id = ?"),
-                         {q, amount.toDouble(), q, q * purchase.toDouble(), stockId});
-    } else {
-        stock.finish();
+                         {q, amount.toDouble(), q, q * purchase.toDouble(), *stockId});
     }
     if (!tx.commit())
         throw DatabaseError(commitFailure(tx, QStringLiteral("删除销售记录失败：%1")), deleteLine);
-    return true;
+    return stockId ? Removal::GivenBack : Removal::NotGivenBack;
 }
 
 void SalesLedger::correct(const Session &session, qint64 lineId, const SaleCorrection &correction)
@@ -232,6 +258,9 @@ void SalesLedger::correct(const Session &session, qint64 lineId, const SaleCorre
     const std::optional<double> debt = parseDebt(correction.debt);
     if (!debt)
         throw InvalidDebt(correction.debt);
+    FieldCheck::requireNumber(*debt, u"6", QStringLiteral("欠款金额"));
+    requireCustomerTexts(correction.orderNumber, correction.customer, correction.address, correction.contact,
+                         correction.remark);
     WriteTransaction tx(m_db);
     if (!tx.isActive())
         throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(tx.errorText()), QString());

@@ -68,17 +68,28 @@ public:
     // Throws DatabaseError when the database refuses; nothing is written then.
     SaleBooking book(const SaleRequest &sale);
 
+    // What a deletion did.
+    enum class Removal {
+        AlreadyGone,  // the line was not there (another counter deleted it); nothing written
+        GivenBack,    // the line is deleted and its quantity is back in stock
+        NotGivenBack, // the line is deleted; no stock row matched, so no stock came back
+    };
+
     // Deletes one sale line and gives its quantity and amount back to the
     // stock row it was sold from, in one transaction: 5 -= q, 6 -= amount,
     // 7 += q, 8 += q * purchase price (a return moves the other way). The
     // stock row is the first one by id whose a, b, c, d equal the line's and
     // whose day1 equals the line's day2 (null matches null); when none
-    // matches, or its 5 or 7 is empty, only the line is deleted. Returns false
-    // when the line is already gone (nothing written). Throws AccessDenied for
-    // a restricted session and DatabaseError when the database refuses or the
-    // give-back meets a line without quantity, amount or purchase price;
-    // nothing is written then.
-    bool remove(const Session &session, qint64 lineId);
+    // matches, or its 5 or 7 is empty, only the line is deleted. Throws
+    // AccessDenied for a restricted session and DatabaseError when the
+    // database refuses or the give-back meets a line without quantity, amount
+    // or purchase price; nothing is written then.
+    Removal remove(const Session &session, qint64 lineId);
+
+    // Whether deleting the line now would give its quantity back: a stock row
+    // is tied to it as remove() finds it. False when the line is gone. The
+    // window asks its question from this; remove() reports what really happened.
+    bool hasStockToGiveBackTo(qint64 lineId) const;
 
     // Writes the debt (6) and the trimmed order number (z), customer (g),
     // address (h), contact (i) and remark (j) of one sale line; nothing else

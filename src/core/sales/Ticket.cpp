@@ -1,7 +1,7 @@
 #include "Ticket.h"
 
 #include "data/Database.h"
-#include "data/NumberFormat.h"
+#include "data/Money.h"
 #include "data/QueryHelpers.h"
 
 #include <QRegularExpression>
@@ -55,7 +55,7 @@ double Ticket::total(const QList<TicketLine> &lines)
     double sum = 0;
     for (const TicketLine &line : lines)
         sum += line.amount;
-    return sum;
+    return Money::roundToCents(sum);
 }
 
 std::optional<double> Ticket::parseAmount(const QString &text)
@@ -79,7 +79,7 @@ std::optional<QString> Ticket::changeText(const QString &cashText, const QString
     const std::optional<double> total = parseAmount(totalText);
     if (!cash || !total)
         return std::nullopt;
-    return NumberFormat::general(*cash - *total);
+    return Money::text(*cash - *total);
 }
 
 Ticket::PrintCheck Ticket::checkBeforePrinting(const QString &totalText, const QString &cashText)
@@ -87,14 +87,15 @@ Ticket::PrintCheck Ticket::checkBeforePrinting(const QString &totalText, const Q
     // The total box shows the general form, so a ticket whose lines cancel
     // out reads "0" as well.
     const std::optional<double> total = parseAmount(totalText);
-    if (!total || *total == 0)
+    if (!total || Money::roundToCents(*total) == 0)
         return PrintCheck::NothingSold;
     if (cashText.trimmed().isEmpty())
         return PrintCheck::CashMissing;
     const std::optional<double> cash = parseAmount(cashText);
     if (!cash)
         return PrintCheck::CashInvalid;
-    if (*cash < *total)
+    // Compared to the cent: cash 45.6 covers a total of 12.1 + 33.5.
+    if (Money::roundToCents(*cash) < Money::roundToCents(*total))
         return PrintCheck::CashShort;
     return PrintCheck::Ready;
 }

@@ -41,6 +41,7 @@ public:
     // The lines of the order in booking order.
     QList<TicketLine> lines(const QString &orderBoxText) const;
 
+    // The sum of the lines' amounts, rounded to the cent.
     static double total(const QList<TicketLine> &lines);
 
     // A decimal number as typed ("100", "37.5", ".5"); nullopt for an empty
@@ -48,7 +49,7 @@ public:
     // "."). Blanks around it are ignored.
     static std::optional<double> parseAmount(const QString &text);
 
-    // The change box's text: cash - total in the general form. nullopt while
+    // The change box's text: cash - total rounded to the cent, in the general form. nullopt while
     // the cash box is empty or not a number (the change box then keeps its
     // text), and for a total text that is not a number.
     static std::optional<QString> changeText(const QString &cashText, const QString &totalText);

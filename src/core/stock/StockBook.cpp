@@ -1,6 +1,7 @@
 #include "StockBook.h"
 
 #include "data/Database.h"
+#include "data/FieldCheck.h"
 #include "data/PinyinInitials.h"
 #include "shell/Session.h"
 
@@ -84,6 +85,26 @@ void requireDate(const StockEntry &entry)
         throw DatabaseError(QStringLiteral("入库日期必须输入"), QString());
 }
 
+// Texts as they will be stored (trimmed) within the limits both engines keep.
+void requireTexts(const StockEntry &entry)
+{
+    FieldCheck::requireText(u"a", entry.name.trimmed(), QStringLiteral("商品名称"));
+    FieldCheck::requireText(u"b", entry.spec.trimmed(), QStringLiteral("规格型号"));
+    FieldCheck::requireText(u"c", entry.code.trimmed(), QStringLiteral("商品编码"));
+    FieldCheck::requireText(u"d", entry.category.trimmed(), QStringLiteral("类别"));
+    FieldCheck::requireText(u"g", entry.supplier.trimmed(), QStringLiteral("供货商"));
+    FieldCheck::requireText(u"z", entry.remark.trimmed(), QStringLiteral("备注"));
+}
+
+// Goods are received at a price and in a quantity, never a negative one;
+// returns go through the sales.
+void requireReceipt(double purchasePrice, double quantity, double salePrice)
+{
+    FieldCheck::requireNotNegative(purchasePrice, u"1", QStringLiteral("进货单价"));
+    FieldCheck::requireNotNegative(quantity, u"2", QStringLiteral("进货数量"));
+    FieldCheck::requireNotNegative(salePrice, u"4", QStringLiteral("销售单价"));
+}
+
 } // namespace
 
 qint64 StockBook::add(const Session &session, const StockEntry &entry)
@@ -95,6 +116,10 @@ qint64 StockBook::add(const Session &session, const StockEntry &entry)
     v.salePrice = toNumber(entry.salePrice);
     v.sold = numberOrZero(entry.sold);
     v.stockQuantity = entry.stockQuantity.isEmpty() ? v.quantity : toNumber(entry.stockQuantity);
+    requireReceipt(v.purchasePrice, v.quantity, v.salePrice);
+    FieldCheck::requireNumber(v.sold, u"5", QStringLiteral("销售数量"));
+    FieldCheck::requireNumber(v.stockQuantity, u"7", QStringLiteral("库存数量"));
+    requireTexts(entry);
     v.purchaseAmount = v.purchasePrice * v.quantity;
     v.salesAmount = v.salePrice * v.sold;
     // A new record's stock amount is what was paid for the goods received,
@@ -122,6 +147,8 @@ void StockBook::modify(const Session &session, qint64 id, const StockEntry &entr
     const double purchasePrice = toNumber(entry.purchasePrice);
     const double quantity = toNumber(entry.quantity);
     const double salePrice = toNumber(entry.salePrice);
+    requireReceipt(purchasePrice, quantity, salePrice);
+    requireTexts(entry);
     requireDate(entry);
 
     WriteTransaction tx(m_db);

@@ -52,8 +52,10 @@ public:
 
     // Appends a record: 3 = 1 x 2, 8 = 3, 6 = 4 x 5, 7 as given (the quantity
     // received when empty), texts trimmed, e and f the initials of a and b.
-    // Returns the new data.id. Throws AccessDenied, InvalidNumber or
-    // DatabaseError; nothing is written then.
+    // Returns the new data.id. Throws AccessDenied, InvalidNumber,
+    // RefusedValue (a number beyond FieldCheck's range, a negative price or
+    // quantity received, a text over its limit) or DatabaseError; nothing is
+    // written then.
     qint64 add(const Session &session, const StockEntry &entry);
 
     // Rewrites record id: 3 = 1 x 2, 7 = 2 - 5, 8 = 1 x 7, e and f

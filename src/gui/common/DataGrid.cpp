@@ -2,6 +2,7 @@
 
 #include "DataGridFooter.h"
 #include "GroupedHeaderView.h"
+#include "data/Money.h"
 #include "data/NumberFormat.h"
 
 #include <QKeyEvent>
@@ -247,7 +248,8 @@ QString DataGrid::footerText(int column) const
         // An empty list, or one without values, totals 0.
         const SqlListModel *list = listModel();
         const QVariant sum = list ? list->sum(c.field) : QVariant();
-        return NumberFormat::format(sum.isNull() ? 0.0 : sum.toDouble(), c.pattern);
+        const double total = sum.isNull() ? 0.0 : sum.toDouble();
+        return NumberFormat::format(c.money ? Money::roundToCents(total) : total, c.pattern);
     }
     case DataGridColumn::Footer::None:
         break;

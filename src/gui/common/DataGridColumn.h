@@ -20,4 +20,7 @@ struct DataGridColumn
     Qt::Alignment footerAlignment = Qt::AlignRight;
     int width = 80;      // design width; fitting keeps the proportions
     bool visible = true; // at design
+    // A money column: its footer sum is rounded to the cent, so a sale and
+    // its return total 0 rather than a floating-point leftover.
+    bool money = false;
 };

@@ -23,8 +23,19 @@ QToolButton *arrowButton(Qt::ArrowType arrow, const char *objectName, QWidget *p
 }
 } // namespace
 
+QValidator::State NumberBoxValidator::validate(QString &input, int &position) const
+{
+    Q_UNUSED(position);
+    // A text being typed ("12.", ".", "1.2.3") is left to the conversion,
+    // which reports it in words; only foreign characters are kept out.
+    if (input.size() > MaxLength || !std::all_of(input.cbegin(), input.cend(), NumberBox::acceptsCharacter))
+        return Invalid;
+    return Acceptable;
+}
+
 NumberBox::NumberBox(Arrows arrows, QWidget *parent) : QLineEdit(parent)
 {
+    setValidator(new NumberBoxValidator(this));
     if (arrows == Arrows::UpDown) {
         m_up = arrowButton(Qt::UpArrow, "stepUpButton", this);
         m_down = arrowButton(Qt::DownArrow, "stepDownButton", this);

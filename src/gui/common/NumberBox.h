@@ -1,8 +1,21 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QValidator>
 
 class QToolButton;
+
+// What a number box takes, however the text arrives: typed, pasted, dropped
+// or composed by an input method. The same characters as the key filter
+// and no more than MaxLength of them; the program's own texts are not checked.
+class NumberBoxValidator : public QValidator
+{
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    static constexpr int MaxLength = 20;
+    State validate(QString &input, int &position) const override;
+};
 
 // A box for quantities and prices: it takes only digits, "." and the editing
 // keys, and the optional arrows (and the Up and Down keys) step its value by

@@ -4,7 +4,9 @@
 #include "common/Prompter.h"
 #include "data/Clock.h"
 #include "data/Database.h"
+#include "data/FieldCheck.h"
 #include "data/FieldHelpers.h"
+#include "data/FieldLimits.h"
 #include "data/NumberFormat.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
@@ -19,6 +21,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,6 +171,12 @@ void SalePanel::buildControls()
     m_contactBox->setObjectName(QStringLiteral("Edit14"));
     m_remarkBox = new QLineEdit(this);
     m_remarkBox->setObjectName(QStringLiteral("Edit45"));
+    // The same limits the ledger keeps for the line's texts.
+    m_orderBox->setMaxLength(FieldLimits::maxLength(u"z"));
+    m_customerBox->lineEdit()->setMaxLength(FieldLimits::maxLength(u"g"));
+    m_addressBox->setMaxLength(FieldLimits::maxLength(u"h"));
+    m_contactBox->setMaxLength(FieldLimits::maxLength(u"i"));
+    m_remarkBox->setMaxLength(FieldLimits::maxLength(u"j"));
 
     m_saveButton = new QToolButton(this);
     m_saveButton->setObjectName(QStringLiteral("Image3"));
@@ -634,6 +643,17 @@ void SalePanel::confirm()
     SaleBooking booking;
     try {
         booking = SalesLedger(m_db).book(sale);
+    } catch (const RefusedValue &error) {
+        // Nothing was written; the operator mends the box named.
+        Prompter::warning(&m_form, error.message());
+        const QHash<QString, QWidget *> boxes{
+            {QStringLiteral("2"), m_priceBox},    {QStringLiteral("3"), m_quantityBox},
+            {QStringLiteral("6"), m_debtBox},     {QStringLiteral("z"), m_orderBox},
+            {QStringLiteral("g"), m_customerBox}, {QStringLiteral("h"), m_addressBox},
+            {QStringLiteral("i"), m_contactBox},  {QStringLiteral("j"), m_remarkBox}};
+        if (QWidget *box = boxes.value(error.column()))
+            box->setFocus(Qt::OtherFocusReason);
+        return;
     } catch (const DatabaseError &error) {
         // The booking is one transaction: nothing of this sale was written.
         Prompter::error(&m_form, error.message());

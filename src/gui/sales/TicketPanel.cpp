@@ -4,7 +4,7 @@
 #include "common/DataGrid.h"
 #include "common/Prompter.h"
 #include "data/Clock.h"
-#include "data/NumberFormat.h"
+#include "data/Money.h"
 #include "data/QueryHelpers.h"
 #include "data/SqlListModel.h"
 #include "sales/ReceiptLayout.h"
@@ -46,6 +46,7 @@ QList<DataGridColumn> ticketColumns(const QString &orderNumber)
     DataGridColumn amount = column(QStringLiteral("4"), QStringLiteral("金额"), 80);
     amount.alignment = Qt::AlignRight;
     amount.footer = DataGridColumn::Footer::Sum;
+    amount.money = true;
     return {name, spec, quantity, price, amount};
 }
 
@@ -158,7 +159,7 @@ void TicketPanel::refresh()
     if (!m_lines->errorText().isEmpty())
         Prompter::error(this, m_lines->errorText());
     const QVariant sum = m_lines->sum(QStringLiteral("4"));
-    m_totalBox->setText(NumberFormat::general(sum.isNull() ? 0.0 : sum.toDouble()));
+    m_totalBox->setText(Money::text(sum.isNull() ? 0.0 : sum.toDouble()));
     setFooterOrderNumber();
     m_customerLabel->setText(kCustomerCaption + m_customer);
     m_grid->fitColumns();
@@ -185,6 +186,9 @@ void TicketPanel::updateChange()
 
 void TicketPanel::printReceipt()
 {
+    // A line corrected or deleted elsewhere since the last refresh changes
+    // the total the checks and the receipt go by.
+    refresh();
     const Ticket::PrintCheck check = Ticket::checkBeforePrinting(m_totalBox->text(), m_cashBox->text());
     if (check != Ticket::PrintCheck::Ready) {
         Prompter::information(this, Ticket::message(check));
@@ -199,7 +203,7 @@ void TicketPanel::requestOrderDocument()
 {
     // A ticket whose lines cancel out reads "0" as well: nothing to hand over.
     const std::optional<double> total = Ticket::parseAmount(m_totalBox->text());
-    if (!total || *total == 0) {
+    if (!total || Money::roundToCents(*total) == 0) {
         Prompter::information(this, Ticket::message(Ticket::PrintCheck::NothingSold));
         return;
     }
@@ -217,18 +221,20 @@ bool TicketPanel::printReceiptWithoutChecks()
     data.orderNumber = m_orderNumber;
     data.cashier = m_cashier ? m_cashier() : QString();
     data.printedAt = Clock::current().now();
-    data.totalText = m_totalBox->text();
-    data.cash = Ticket::parseAmount(m_cashBox->text()).value_or(0);
-    data.change =
-        Ticket::parseAmount(Ticket::changeText(m_cashBox->text(), m_totalBox->text()).value_or(QString()))
-            .value_or(0);
     try {
-        // The lines are read again, so the receipt shows what is booked now.
+        // The lines are read again, so the receipt shows what is booked now,
+        // and its total and change follow from the very lines it prints.
         data.lines = Ticket(m_db).lines(m_orderNumber);
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return false;
     }
+    const double total = Ticket::total(data.lines);
+    data.totalText = Money::text(total);
+    data.cash = Ticket::parseAmount(m_cashBox->text()).value_or(0);
+    data.change = Money::roundToCents(data.cash - total);
+    // The box shows what the paper says.
+    m_totalBox->setText(data.totalText);
     const QString failure = ReceiptPrinter::print(ReceiptLayout::lines(data));
     if (!failure.isEmpty()) {
         Prompter::warning(this, failure);

@@ -7,7 +7,9 @@
 #include "common/Prompter.h"
 #include "data/Clock.h"
 #include "data/Database.h"
+#include "data/FieldCheck.h"
 #include "data/FieldHelpers.h"
+#include "data/FieldLimits.h"
 #include "data/GridLayoutStore.h"
 #include "data/NumberFormat.h"
 #include "data/QueryHelpers.h"
@@ -113,6 +115,12 @@ QList<DataGridColumn> salesColumns()
         c.footerAlignment = Qt::AlignRight;
         return c;
     };
+    // Amounts: the footer total is rounded to the cent.
+    auto money = [&](const QString &field, const QString &lower, const QString &pattern) {
+        DataGridColumn c = number(field, lower, pattern, true);
+        c.money = true;
+        return c;
+    };
 
     DataGridColumn name = column(QStringLiteral("a"), goods, QStringLiteral(" 名 称"), 70);
     name.footer = DataGridColumn::Footer::Text;
@@ -131,10 +139,10 @@ QList<DataGridColumn> salesColumns()
         column(QStringLiteral("d"), goods, QStringLiteral("类 别"), 70),
         number(QStringLiteral("2"), QStringLiteral("单 价"), QString(), false),
         number(QStringLiteral("3"), QStringLiteral("数 量"), QStringLiteral("#0.###"), true),
-        number(QStringLiteral("4"), QStringLiteral("金 额"), QStringLiteral("#0.##"), true),
+        money(QStringLiteral("4"), QStringLiteral("金 额"), QStringLiteral("#0.##")),
         day,
-        number(QStringLiteral("6"), QStringLiteral("欠款额"), QStringLiteral("#0.##"), true),
-        number(QStringLiteral("a5"), QStringLiteral("净利润"), QString(), true),
+        money(QStringLiteral("6"), QStringLiteral("欠款额"), QStringLiteral("#0.##")),
+        money(QStringLiteral("a5"), QStringLiteral("净利润"), QString()),
         order,
         column(QStringLiteral("g"), customer, QStringLiteral("名 称"), 60),
         column(QStringLiteral("i"), customer, QStringLiteral("联系方式"), 60),
@@ -427,6 +435,8 @@ void Txstj::buildEditPanel(QWidget *parent)
         }
         box->setObjectName(QLatin1String(f.objectName));
         box->setReadOnly(!f.editable);
+        if (f.editable && box != m_debtBox)
+            box->setMaxLength(FieldLimits::maxLength(QString(f.field)));
         if (!f.editable)
             box->setFocusPolicy(Qt::ClickFocus);
         m_panelFields.insert(QString(f.field), box);
@@ -860,12 +870,18 @@ void Txstj::confirmModify()
         m_debtBox->setFocus();
         m_debtBox->selectAll();
         return;
+    } catch (const RefusedValue &error) {
+        Prompter::warning(this, error.message());
+        if (QLineEdit *box = m_panelFields.value(error.column()))
+            box->setFocus();
+        return;
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return;
     }
     m_list->refresh();
     closeEditPanel();
+    emit salesChanged();
     Prompter::information(this, QStringLiteral("修改记录成功！"));
 }
 
@@ -873,12 +889,25 @@ void Txstj::confirmDelete()
 {
     if (m_panelLineId == 0)
         return;
-    if (!Prompter::confirm(this, QStringLiteral("你真的要删除这条销售记录吗？其数量将退回库存。"),
-                           QStringLiteral("警告！")))
-        return;
-    bool removed = false;
+    SalesLedger ledger(m_db);
+    // A stock row renamed or re-dated after the sale no longer matches the
+    // line: the operator is told before deleting that nothing will come back.
+    bool tied = true;
     try {
-        removed = SalesLedger(m_db).remove(m_form.session(), m_panelLineId);
+        tied = ledger.hasStockToGiveBackTo(m_panelLineId);
+    } catch (const DatabaseError &error) {
+        Prompter::error(this, error.message());
+        return;
+    }
+    const QString question =
+        tied ? QStringLiteral("你真的要删除这条销售记录吗？其数量将退回库存。")
+             : QStringLiteral("库存中没有与这条销售记录对应的商品（名称、规格、编码、类别或入库日期已改变），"
+                              "删除后数量不会退回库存。你真的要删除这条销售记录吗？");
+    if (!Prompter::confirm(this, question, QStringLiteral("警告！")))
+        return;
+    SalesLedger::Removal removal = SalesLedger::Removal::AlreadyGone;
+    try {
+        removal = ledger.remove(m_form.session(), m_panelLineId);
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return;
@@ -888,10 +917,19 @@ void Txstj::confirmDelete()
     closeEditPanel();
     queryChart(Chart::Monthly, SalesStatistics::Kind::Profit);
     queryChart(Chart::Daily, SalesStatistics::Kind::Profit);
-    if (removed)
+    emit salesChanged();
+    switch (removal) {
+    case SalesLedger::Removal::GivenBack:
         Prompter::information(this, QStringLiteral("删除销售记录成功！"));
-    else
+        break;
+    case SalesLedger::Removal::NotGivenBack:
+        Prompter::information(this,
+                              QStringLiteral("销售记录已删除，但库存中没有对应的商品，数量没有退回库存。"));
+        break;
+    case SalesLedger::Removal::AlreadyGone:
         Prompter::information(this, QStringLiteral("该销售记录已不存在，可能已在其他收银台删除。"));
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- charts

@@ -102,6 +102,11 @@ public:
 public slots:
     void done(int result) override;
 
+signals:
+    // A sale line was corrected or deleted here: what other windows show of
+    // the sales (the open ticket and its total) is out of date.
+    void salesChanged();
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -158,6 +158,8 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
         m_salesDetail->setOrderNumber(orderNumber);
         m_salesDetail->showThisMonth();
     });
+    // A line corrected or deleted in the sales detail changes the ticket and its total.
+    connect(m_salesDetail, &Txstj::salesChanged, m_ticket, &TicketPanel::refresh);
     m_salesDetailAction->setEnabled(true);
     connect(m_salesDetailAction, &QAction::triggered, this, [this] {
         m_salesDetail->exec();

@@ -1,9 +1,12 @@
 #include "StockEntryPanel.h"
 
+#include "common/DataGrid.h"
 #include "common/NumberBox.h"
 #include "common/Prompter.h"
 #include "data/Database.h"
+#include "data/FieldCheck.h"
 #include "data/FieldHelpers.h"
+#include "data/FieldLimits.h"
 #include "data/NumberFormat.h"
 #include "shell/FloatingPanel.h"
 #include "shell/TMainForm.h"
@@ -14,6 +17,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +100,8 @@ StockEntryPanel::StockEntryPanel(TMainForm &form, const Database &db)
     if (StockListView *list = m_form.stockList()) {
         connect(list, &StockListView::rowClicked, this, &StockEntryPanel::fillFromRow);
         connect(list, &StockListView::distinctListsRefillRequested, this, &StockEntryPanel::refillLists);
+        connect(list, &StockListView::listReloaded, this, &StockEntryPanel::listReloaded);
+        connect(list->grid(), &DataGrid::currentRowChanged, this, &StockEntryPanel::currentRowMoved);
     }
     m_form.registerDateBox(m_dateBox);
 }
@@ -126,6 +132,15 @@ void StockEntryPanel::buildBoxes()
 
     m_remarkBox = new QLineEdit(this);
     m_remarkBox->setObjectName(QStringLiteral("entryRemarkBox"));
+    // The same limits the stock book keeps, so a box never takes what a save refuses.
+    m_remarkBox->setMaxLength(FieldLimits::maxLength(u"z"));
+    const std::pair<QComboBox *, QStringView> limited[] = {{m_nameBox, u"a"},
+                                                           {m_specBox, u"b"},
+                                                           {m_codeBox, u"c"},
+                                                           {m_categoryBox, u"d"},
+                                                           {m_supplierBox, u"g"}};
+    for (const auto &[box, column] : limited)
+        box->lineEdit()->setMaxLength(FieldLimits::maxLength(column));
 
     m_saveNewButton = new QPushButton(QStringLiteral("新建入库"), this);
     m_saveNewButton->setObjectName(QStringLiteral("Button1"));
@@ -317,6 +332,7 @@ void StockEntryPanel::openModify()
     panel->raise();
     m_form.salePanel()->hide();
     m_saveNewButton->hide();
+    m_modifyId = list->currentStockId();
     setModifyEnabled(true);
     m_saveModifyButton->show();
     // The order matters: every copy fires the recompute rules, so the
@@ -403,7 +419,25 @@ void StockEntryPanel::closePanel()
 
 void StockEntryPanel::setModifyEnabled(bool enabled)
 {
+    if (!enabled)
+        m_modifyId = 0;
     m_saveModifyButton->setEnabled(enabled);
+}
+
+void StockEntryPanel::currentRowMoved()
+{
+    // An arrow key, a right-click or a new result moved the list away from
+    // the row being corrected: what the boxes hold no longer belongs to the
+    // row the list shows, so the correction cannot be saved any more.
+    StockListView *list = m_form.stockList();
+    if (m_modifyId != 0 && (!list || list->currentStockId() != m_modifyId))
+        setModifyEnabled(false);
+}
+
+void StockEntryPanel::listReloaded()
+{
+    if (m_modifyId != 0)
+        setModifyEnabled(false);
 }
 
 void StockEntryPanel::refillLists()
@@ -447,6 +481,22 @@ void StockEntryPanel::focusBoxHolding(const QString &text)
     }
 }
 
+void StockEntryPanel::focusBoxOf(const QString &column)
+{
+    const QHash<QString, QWidget *> boxes{
+        {QStringLiteral("a"), m_nameBox},          {QStringLiteral("b"), m_specBox},
+        {QStringLiteral("c"), m_codeBox},          {QStringLiteral("d"), m_categoryBox},
+        {QStringLiteral("g"), m_supplierBox},      {QStringLiteral("z"), m_remarkBox},
+        {QStringLiteral("1"), m_purchasePriceBox}, {QStringLiteral("2"), m_quantityBox},
+        {QStringLiteral("4"), m_salePriceBox}};
+    // The sold and stock quantities live in boxes that are never shown; the
+    // quantity received is where they come from.
+    QWidget *box = boxes.value(column, m_quantityBox);
+    box->setFocus(Qt::OtherFocusReason);
+    if (auto *edit = qobject_cast<QLineEdit *>(box))
+        edit->selectAll();
+}
+
 namespace {
 // The date box holds a whole, real date; otherwise the operator is told and
 // the box gets the focus.
@@ -481,6 +531,10 @@ bool StockEntryPanel::saveNew()
         return false;
     try {
         StockBook(m_db).add(m_form.session(), entryFromBoxes());
+    } catch (const RefusedValue &error) {
+        Prompter::warning(window(), error.message());
+        focusBoxOf(error.column());
+        return false;
     } catch (const InvalidNumber &error) {
         Prompter::error(window(), error.message());
         focusBoxHolding(error.text());
@@ -530,14 +584,18 @@ bool StockEntryPanel::saveModification()
     // A record without a date could not be found by date again.
     if (!checkDate(m_dateBox))
         return false;
-    StockListView *list = m_form.stockList();
-    const qint64 id = list ? list->currentStockId() : 0;
+    // Only the row "修 改" opened, never whichever row is current now.
+    const qint64 id = m_modifyId;
     if (id == 0) {
-        Prompter::warning(window(), QStringLiteral("请先在库存列表中选中要修改的记录。"));
+        Prompter::warning(window(), QStringLiteral("请先在库存列表中选中要修改的记录，再点“修 改”。"));
         return false;
     }
     try {
         StockBook(m_db).modify(m_form.session(), id, entryFromBoxes());
+    } catch (const RefusedValue &error) {
+        Prompter::warning(window(), error.message());
+        focusBoxOf(error.column());
+        return false;
     } catch (const InvalidNumber &error) {
         Prompter::error(window(), error.message());
         focusBoxHolding(error.text());

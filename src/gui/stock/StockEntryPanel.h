@@ -49,6 +49,11 @@ private:
     StockEntry entryFromBoxes() const;
     // Focuses the first number box holding the text a save refused.
     void focusBoxHolding(const QString &text);
+    // Focuses the box of a column ("a", "1" ...) whose value a save refused.
+    void focusBoxOf(const QString &column);
+    // The stock list's current row moved or the list was re-queried.
+    void currentRowMoved();
+    void listReloaded();
     void setBoxText(QLineEdit *box, const QString &text);
     void setComboText(QComboBox *box, const QString &text);
     void copyCurrentRow(const QStringList &fields);
@@ -60,6 +65,9 @@ private:
     TMainForm &m_form;
     const Database &m_db;
     qint64 m_lastClickedId = -1;
+    // The row "修 改" opened; a modification is saved onto this row only,
+    // whatever row the list shows as current by then. 0 when none.
+    qint64 m_modifyId = 0;
 
     QComboBox *m_nameBox = nullptr;
     QComboBox *m_specBox = nullptr;

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "data/FieldCheck.h"
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 #include "sales/SalesLedger.h"
@@ -77,6 +78,8 @@ private slots:
     void validDebt_data();
     void validDebt();
     void correctionOfGoneLineOrByClerkIsRefused();
+    void refusedCorrectionChangesNothing_data();
+    void refusedCorrectionChangesNothing();
 
 private:
     Database &db() { return m_database->db(); }
@@ -171,7 +174,7 @@ void TestSalesCorrection::giveBack()
     const qint64 otherLine = addLine(row, 1, 25, 20);
 
     SalesLedger ledger(db());
-    QVERIFY(ledger.remove(kAdmin, lineId));
+    QCOMPARE(ledger.remove(kAdmin, lineId), SalesLedger::Removal::GivenBack);
     const Figures after = figures(stockId);
     QCOMPARE(after.sold, expected.sold);
     QCOMPARE(after.sales, expected.sales);
@@ -227,7 +230,7 @@ void TestSalesCorrection::stockRowIsFoundByExactEquality()
     const qint64 soldId = addStock(sold);
     const qint64 lineId = addLine(sold, 2, 50, 20);
 
-    QVERIFY(SalesLedger(db()).remove(kAdmin, lineId));
+    QCOMPARE(SalesLedger(db()).remove(kAdmin, lineId), SalesLedger::Removal::GivenBack);
     const Figures untouched = figures(decoyId);
     QCOMPARE(untouched.sold, 7.0);
     QCOMPARE(untouched.stock, 3.0);
@@ -244,7 +247,7 @@ void TestSalesCorrection::firstOfTiedRowsTakesTheGiveBack()
     const qint64 first = addStock(row);
     const qint64 second = addStock(row);
     const qint64 lineId = addLine(row, 2, 50, 20);
-    QVERIFY(SalesLedger(db()).remove(kAdmin, lineId));
+    QCOMPARE(SalesLedger(db()).remove(kAdmin, lineId), SalesLedger::Removal::GivenBack);
     QCOMPARE(figures(first).stock, 5.0);
     QCOMPARE(figures(second).stock, 3.0);
     QCOMPARE(figures(second).sold, 7.0);
@@ -271,7 +274,10 @@ void TestSalesCorrection::noTiedRowStillDeletesTheLine()
     QFETCH(bool, sameArticle);
     const qint64 stockId = addStock(stock);
     const qint64 lineId = addLine(sameArticle ? stock : StockRow{}, 2, 50, 20);
-    QVERIFY(SalesLedger(db()).remove(kAdmin, lineId));
+    SalesLedger ledger(db());
+    // The window asks its question from this and reports what remove() did.
+    QVERIFY(!ledger.hasStockToGiveBackTo(lineId));
+    QCOMPARE(ledger.remove(kAdmin, lineId), SalesLedger::Removal::NotGivenBack);
     QCOMPARE(lineCount(lineId), 0);
     QSqlQuery q =
         OpenStatement(db(), u"select \"5\", \"6\", \"7\", \"8\" from data where id = ?"_s, {stockId});
@@ -292,11 +298,13 @@ void TestSalesCorrection::lineAlreadyGone()
     const qint64 stockId = addStock(row);
     const qint64 lineId = addLine(row, 2, 50, 20);
     SalesLedger ledger(db());
-    QVERIFY(ledger.remove(kAdmin, lineId));
+    QVERIFY(ledger.hasStockToGiveBackTo(lineId));
+    QCOMPARE(ledger.remove(kAdmin, lineId), SalesLedger::Removal::GivenBack);
+    QVERIFY(!ledger.hasStockToGiveBackTo(lineId));
     // A second deletion (another counter, a double press) gives nothing back twice.
-    QVERIFY(!ledger.remove(kAdmin, lineId));
+    QCOMPARE(ledger.remove(kAdmin, lineId), SalesLedger::Removal::AlreadyGone);
     QCOMPARE(figures(stockId).stock, 5.0);
-    QVERIFY(!ledger.remove(kAdmin, 987654));
+    QCOMPARE(ledger.remove(kAdmin, 987654), SalesLedger::Removal::AlreadyGone);
 }
 
 void TestSalesCorrection::restrictedSessionChangesNothing()
@@ -324,7 +332,7 @@ void TestSalesCorrection::lineWithoutQuantityIsKept()
     QCOMPARE(lineCount(noPurchase), 1);
     QCOMPARE(figures(stockId).stock, 3.0);
     // The connection is usable again after the rollback.
-    QVERIFY(ledger.remove(kAdmin, addLine(row, 1, 25, 20)));
+    QCOMPARE(ledger.remove(kAdmin, addLine(row, 1, 25, 20)), SalesLedger::Removal::GivenBack);
     QCOMPARE(figures(stockId).stock, 4.0);
 }
 
@@ -428,6 +436,41 @@ void TestSalesCorrection::correctionOfGoneLineOrByClerkIsRefused()
     QVERIFY_THROWS_EXCEPTION(AccessDenied, ledger.correct(kClerk, lineId, c));
     QCOMPARE(lineValues(lineId), before);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.correct(kAdmin, 987654, c));
+}
+
+void TestSalesCorrection::refusedCorrectionChangesNothing_data()
+{
+    QTest::addColumn<int>("field"); // 0 debt, 1 order number, 2 customer, 3 address, 4 contact, 5 remark
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("column");
+    QTest::newRow("debt over a billion") << 0 << u"12345678901"_s << u"6"_s;
+    QTest::newRow("NUL in the order number") << 1 << (u"2024"_s + QChar(0) + u"001"_s) << u"z"_s;
+    QTest::newRow("customer too long") << 2 << QString(101, QChar(0x738b)) << u"g"_s;
+    QTest::newRow("line feed in the address") << 3 << u"白沟\n北街"_s << u"h"_s;
+    QTest::newRow("escape in the contact") << 4 << (u"138"_s + QChar(0x1b)) << u"i"_s;
+    QTest::newRow("remark too long") << 5 << QString(201, u'x') << u"j"_s;
+}
+
+void TestSalesCorrection::refusedCorrectionChangesNothing()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QString, column);
+    const StockRow row;
+    addStock(row);
+    const qint64 lineId = addLine(row, 2, 50, 20);
+    const QVariantList before = lineValues(lineId);
+    SaleCorrection c;
+    c.debt = u"0"_s;
+    QString *fields[] = {&c.debt, &c.orderNumber, &c.customer, &c.address, &c.contact, &c.remark};
+    *fields[field] = text;
+    try {
+        SalesLedger(db()).correct(kAdmin, lineId, c);
+        QFAIL("the correction was written");
+    } catch (const RefusedValue &error) {
+        QCOMPARE(error.column(), column);
+    }
+    QCOMPARE(lineValues(lineId), before);
 }
 
 QTEST_GUILESS_MAIN(TestSalesCorrection)

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "data/FieldCheck.h"
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 #include "sales/SalesLedger.h"
@@ -6,6 +7,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
+
+#include <limits>
 
 // Booking a sale: the stock row's 5, 6, 7, 8 and the new data1 line, on the
 // engine of this run.
@@ -21,6 +24,8 @@ private slots:
     void reservedColumnsStayEmpty();
     void refusedSaleWritesNothing_data();
     void refusedSaleWritesNothing();
+    void insaneSaleWritesNothing_data();
+    void insaneSaleWritesNothing();
     void lastItemGoesToOneCounterOnly();
     void failedLineInsertUndoesTheStockBooking();
     void roundToCents_data();
@@ -231,6 +236,60 @@ void TestSalesLedger::refusedSaleWritesNothing()
     if (rowExists)
         QCOMPARE(ScalarValue(t.db(), QStringLiteral("select \"5\" from data where id = ?"), {id}).toDouble(),
                  0.0);
+}
+
+void TestSalesLedger::insaneSaleWritesNothing_data()
+{
+    QTest::addColumn<double>("price");
+    QTest::addColumn<double>("quantity");
+    QTest::addColumn<double>("debt");
+    QTest::addColumn<QString>("customer");
+    QTest::addColumn<QString>("column");
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("NaN quantity") << 20.0 << nan << 0.0 << QString() << QStringLiteral("3");
+    QTest::newRow("infinite return") << 20.0 << -inf << 0.0 << QString() << QStringLiteral("3");
+    QTest::newRow("NaN price") << nan << 1.0 << 0.0 << QString() << QStringLiteral("2");
+    QTest::newRow("price 1e308 (amount overflows)")
+        << 1e308 << 1.0 << 0.0 << QString() << QStringLiteral("2");
+    QTest::newRow("infinite debt") << 20.0 << 1.0 << inf << QString() << QStringLiteral("6");
+    QTest::newRow("customer with NUL")
+        << 20.0 << 1.0 << 0.0 << (QStringLiteral("王") + QChar(0) + QStringLiteral("五"))
+        << QStringLiteral("g");
+    QTest::newRow("customer too long")
+        << 20.0 << 1.0 << 0.0 << QString(300, QChar(0x738b)) << QStringLiteral("g");
+}
+
+void TestSalesLedger::insaneSaleWritesNothing()
+{
+    QFETCH(double, price);
+    QFETCH(double, quantity);
+    QFETCH(double, debt);
+    QFETCH(QString, customer);
+    QFETCH(QString, column);
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    const qint64 id = addStock(t.db(), 10.0, 2.0);
+    SaleRequest sale;
+    sale.stockId = id;
+    sale.price = price;
+    sale.quantity = quantity;
+    sale.debt = debt;
+    sale.customer = customer;
+    sale.saleDate = QDate(2026, 12, 8);
+    try {
+        SalesLedger(t.db()).book(sale);
+        QFAIL("the sale was booked");
+    } catch (const RefusedValue &error) {
+        QCOMPARE(error.column(), column);
+    }
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from data1")).toInt(), 0);
+    QSqlQuery row =
+        OpenStatement(t.db(), QStringLiteral("select \"5\", \"7\", \"8\" from data where id = ?"), {id});
+    QVERIFY(row.next());
+    QCOMPARE(row.value(0).toDouble(), 0.0);
+    QCOMPARE(row.value(1).toDouble(), 2.0);
+    QCOMPARE(row.value(2).toDouble(), 20.0);
 }
 
 void TestSalesLedger::lastItemGoesToOneCounterOnly()

@@ -1,4 +1,6 @@
 #include "TestDatabase.h"
+#include "data/FieldCheck.h"
+#include "data/FieldLimits.h"
 #include "data/QueryHelpers.h"
 #include "shell/Session.h"
 #include "stock/StockBook.h"
@@ -30,6 +32,9 @@ private slots:
     void badNumberWritesNothing_data();
     void badNumberWritesNothing();
     void missingDateWritesNothing();
+    void longestTextsAreStored();
+    void refusedValueWritesNothing_data();
+    void refusedValueWritesNothing();
     void removeDeletesOneRow();
     void toNumber_data();
     void toNumber();
@@ -293,6 +298,82 @@ void TestStockBook::badNumberWritesNothing()
     QCOMPARE(ScalarValue(m_database->db(), u"select a from data where id = ?"_s, {id}).toString(),
              u"新秀丽拉杆箱"_s);
     QCOMPARE(numbers(id), (QList<double>{2, 10, 20, 6, 0, 0, 10, 20}));
+}
+
+void TestStockBook::refusedValueWritesNothing_data()
+{
+    // 0 purchase price, 1 quantity, 2 sale price, 3 sold, 4 stock, 5 name, 6 code, 7 remark
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("modify");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("price 1e308 (amount would be infinite)")
+        << 0 << u"1e308"_s << false << u"1"_s << u"进货单价"_s;
+    QTest::newRow("quantity 1e200") << 1 << u"1e200"_s << false << u"2"_s << u"进货数量"_s;
+    QTest::newRow("sale price over a billion") << 2 << u"1000000000.5"_s << false << u"4"_s << u"销售单价"_s;
+    QTest::newRow("sold 1e300") << 3 << u"1e300"_s << false << u"5"_s << u"销售数量"_s;
+    QTest::newRow("stock -1e300") << 4 << u"-1e300"_s << false << u"7"_s << u"库存数量"_s;
+    QTest::newRow("negative quantity received") << 1 << u"-3"_s << false << u"2"_s << u"进货数量"_s;
+    QTest::newRow("negative purchase price") << 0 << u"-0.5"_s << false << u"1"_s << u"进货单价"_s;
+    QTest::newRow("name of 101 characters")
+        << 5 << QString(101, QChar(0x7bb1)) << false << u"a"_s << u"商品名称"_s;
+    QTest::newRow("NUL in the code") << 6 << (u"69"_s + QChar(0) + u"01"_s) << false << u"c"_s
+                                     << u"商品编码"_s;
+    QTest::newRow("control character in remark")
+        << 7 << (u"a"_s + QChar(7) + u"b"_s) << false << u"z"_s << u"备注"_s;
+    QTest::newRow("modify: price 1e308") << 0 << u"1e308"_s << true << u"1"_s << u"进货单价"_s;
+    QTest::newRow("modify: negative quantity") << 1 << u"-1"_s << true << u"2"_s << u"进货数量"_s;
+    QTest::newRow("modify: name too long") << 5 << QString(150, u'x') << true << u"a"_s << u"商品名称"_s;
+}
+
+void TestStockBook::refusedValueWritesNothing()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(bool, modify);
+    QFETCH(QString, column);
+    QFETCH(QString, caption);
+    StockBook book(m_database->db());
+    const qint64 id = book.add(m_admin, entry(u"2"_s, u"10"_s, u"6"_s));
+    StockEntry e = entry(u"3"_s, u"4"_s, u"5"_s);
+    QString *fields[] = {&e.purchasePrice, &e.quantity, &e.salePrice, &e.sold,
+                         &e.stockQuantity, &e.name,     &e.code,      &e.remark};
+    *fields[field] = text;
+    try {
+        if (modify)
+            book.modify(m_admin, id, e);
+        else
+            book.add(m_admin, e);
+        QFAIL("the record was accepted");
+    } catch (const RefusedValue &error) {
+        QCOMPARE(error.column(), column);
+        QVERIFY2(error.message().startsWith(caption), qPrintable(error.message()));
+    }
+    QCOMPARE(rowCount(), 1);
+    QCOMPARE(numbers(id), (QList<double>{2, 10, 20, 6, 0, 0, 10, 20}));
+}
+
+void TestStockBook::longestTextsAreStored()
+{
+    // Every text at its limit, in three-byte characters: both engines take
+    // the record, PostgreSQL's index on name, spec, code and category too.
+    StockEntry e = entry(u"3"_s, u"4"_s, u"5"_s);
+    e.name = QString(FieldLimits::maxLength(u"a"), QChar(0x7bb1));
+    e.spec = QString(FieldLimits::maxLength(u"b"), QChar(0x5bf8));
+    e.code = QString(FieldLimits::maxLength(u"c"), QChar(0x7801));
+    e.category = QString(FieldLimits::maxLength(u"d"), QChar(0x5305));
+    e.supplier = QString(FieldLimits::maxLength(u"g"), QChar(0x738b));
+    e.remark = QString(FieldLimits::maxLength(u"z"), QChar(0x6ce8));
+    StockBook book(m_database->db());
+    const qint64 id = book.add(m_admin, e);
+    book.modify(m_admin, id, e);
+    QSqlQuery row =
+        OpenStatement(m_database->db(), u"select a, b, c, d, g, z from data where id = ?"_s, {id});
+    QVERIFY(row.next());
+    const QStringList stored{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+                             row.value(3).toString(), row.value(4).toString(), row.value(5).toString()};
+    QCOMPARE(stored, (QStringList{e.name, e.spec, e.code, e.category, e.supplier, e.remark}));
 }
 
 void TestStockBook::missingDateWritesNothing()

@@ -395,6 +395,13 @@ void TestSalePanel::refusalsStopBeforeWriting_data()
     QTest::newRow("debt empty") << u"Edit12"_s << QString() << u"欠款金额必须输入！"_s;
     QTest::newRow("debt two points") << u"Edit12"_s << u"1..2"_s
                                      << u"欠款金额“1..2”不是有效的数字，请重新输入！"_s;
+    // Numbers the boxes take but no shop means: the ledger refuses them.
+    QTest::newRow("price over a billion")
+        << u"Edit5"_s << u"12345678901"_s
+        << u"实际销售价超出允许的范围（绝对值不能超过1000000000），请重新输入。"_s;
+    QTest::newRow("debt over a billion")
+        << u"Edit12"_s << u"99999999999.5"_s
+        << u"欠款金额超出允许的范围（绝对值不能超过1000000000），请重新输入。"_s;
 }
 
 void TestSalePanel::refusalsStopBeforeWriting()

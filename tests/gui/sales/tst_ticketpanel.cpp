@@ -6,10 +6,12 @@
 #include "data/Schema.h"
 #include "data/SettingsStore.h"
 #include "maintenance/Tpos.h"
+#include "sales/OrderDocumentContent.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SalesLedger.h"
 #include "sales/TicketPanel.h"
 #include "shell/FloatingPanel.h"
+#include "shell/Session.h"
 #include "shell/SessionLog.h"
 #include "shell/TMainForm.h"
 
@@ -48,6 +50,9 @@ private slots:
     void orderButtons();
     void receiptShowsEveryLineInOrder();
     void receiptUsesTheSettingsBoxes();
+    void receiptTotalIsTheSumOfItsLines_data();
+    void receiptTotalIsTheSumOfItsLines();
+    void totalsAreRoundedToTheCent();
     void paperSize();
     void mainWindowWiring();
 
@@ -336,6 +341,69 @@ void TestTicketPanel::receiptShowsEveryLineInOrder()
         normalised << line.normalized(QString::NormalizationForm_KC);
     QCOMPARE(lines, normalised);
     QVERIFY(!text.contains(u"钱包"_s));
+}
+
+void TestTicketPanel::receiptTotalIsTheSumOfItsLines_data()
+{
+    QTest::addColumn<bool>("checks");
+    QTest::newRow("POS小票打印") << true;
+    QTest::newRow("printing without the checks") << false;
+}
+
+void TestTicketPanel::receiptTotalIsTheSumOfItsLines()
+{
+    // A line deleted in the sales detail after the ticket was shown: the
+    // receipt's total and change follow the lines it prints, not the old box.
+    QFETCH(bool, checks);
+    sell(u"20261208001"_s, u"拉杆箱"_s, 128, 2);
+    sell(u"20261208001"_s, u"钱包"_s, 75.48, 1);
+    TicketPanel panel(m_database->db());
+    panel.setOrderNumber(u"20261208001"_s);
+    panel.refresh();
+    QCOMPARE(panel.totalBox()->text(), u"331.48"_s);
+    QTest::keyClicks(panel.cashBox(), u"500"_s);
+    const qint64 first = ScalarValue(m_database->db(), u"select min(ID) from data1"_s).toLongLong();
+    QCOMPARE(SalesLedger(m_database->db()).remove(Session{Schema::kAdministrator, 1}, first),
+             SalesLedger::Removal::GivenBack);
+
+    if (checks)
+        panel.printReceipt();
+    else
+        QVERIFY(panel.printReceiptWithoutChecks());
+    QVERIFY2(Prompter::shown().isEmpty(), qPrintable(Prompter::shownTexts().join(u'|')));
+    const QString text = pdfText(pdfPath()).simplified();
+    QVERIFY2(text.contains(u"钱包 1 75.48"_s), qPrintable(text));
+    QVERIFY(!text.contains(u"拉杆箱"_s));
+    QVERIFY2(text.contains(u"合计:75.48元"_s), qPrintable(text));
+    QVERIFY2(text.contains(u"现金:500.00元 找零:424.52元"_s), qPrintable(text));
+    QCOMPARE(panel.totalBox()->text(), u"75.48"_s);
+}
+
+void TestTicketPanel::totalsAreRoundedToTheCent()
+{
+    // 12.1 + 3.3 - 12.1 - 3.3 is -8.88178419700125E-16 in binary arithmetic.
+    sell(u"20261208001"_s, u"拉杆箱"_s, 12.1, 1);
+    sell(u"20261208001"_s, u"钱包"_s, 3.3, 1);
+    sell(u"20261208001"_s, u"拉杆箱"_s, 12.1, -1);
+    sell(u"20261208001"_s, u"钱包"_s, 3.3, -1);
+    TicketPanel panel(m_database->db());
+    panel.setOrderNumber(u"20261208001"_s);
+    panel.refresh();
+    QCOMPARE(panel.totalBox()->text(), u"0"_s);
+    const int amount = panel.grid()->columnOfField(u"4"_s);
+    QCOMPARE(panel.grid()->footerText(amount), u"0"_s);
+    QTest::keyClicks(panel.cashBox(), u"10"_s);
+    QCOMPARE(panel.changeBox()->text(), u"10"_s);
+    panel.requestOrderDocument();
+    QCOMPARE(Prompter::lastText(), u"先进行销售"_s);
+    Prompter::clearShown();
+    panel.printReceipt();
+    QCOMPARE(Prompter::lastText(), u"先进行销售"_s);
+    // The order document shows and spells the same total.
+    const OrderDocumentContent document = OrderDocumentContent::load(
+        m_database->db(), u"20261208001"_s, u"超级管理员"_s, ReceiptTexts::defaults(), QDate(2026, 12, 8));
+    QCOMPARE(document.totalText, u"0"_s);
+    QCOMPARE(document.capitalText, QString());
 }
 
 void TestTicketPanel::receiptUsesTheSettingsBoxes()

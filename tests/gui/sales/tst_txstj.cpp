@@ -5,6 +5,7 @@
 #include "common/GridPrinter.h"
 #include "data/GridLayoutStore.h"
 #include "data/SqlListModel.h"
+#include "sales/TicketPanel.h"
 #include "sales/Txstj.h"
 #include "shell/FloatingPanel.h"
 
@@ -39,6 +40,8 @@ private slots:
     void titleClicksSortDescAscDesc();
     void deleteAsksThenGivesStockBack();
     void deleteReturnTakesStock();
+    void deleteSaysWhatWasDone_data();
+    void deleteSaysWhatWasDone();
     void correctionWithBadDebtChangesNothing();
     void restrictedModeHidesItemsColumnAndCharts();
     void restrictedProfitSurvivesAdministratorsLayout_data();
@@ -331,6 +334,48 @@ void TestTxstj::deleteReturnTakesStock()
     w->confirmDelete();
     QCOMPARE(column(u"select \"7\" from data"_s).toDouble(), 2.0);
     QCOMPARE(column(u"select \"5\" from data"_s).toDouble(), 8.0);
+}
+
+void TestTxstj::deleteSaysWhatWasDone_data()
+{
+    QTest::addColumn<QDate>("stockDay"); // the stock row's date now; the line was sold from 2024-01-10
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<double>("stockAfter");
+    QTest::newRow("stock row still matches")
+        << QDate(2024, 1, 10) << u"你真的要删除这条销售记录吗？其数量将退回库存。"_s
+        << u"删除销售记录成功！"_s << 5.0;
+    QTest::newRow("stock row re-dated since the sale")
+        << QDate(2024, 1, 11)
+        << u"库存中没有与这条销售记录对应的商品（名称、规格、编码、类别或入库日期已改变），删除后数量不会退回库存。你真的要删除这条销售记录吗？"_s
+        << u"销售记录已删除，但库存中没有对应的商品，数量没有退回库存。"_s << 3.0;
+}
+
+void TestTxstj::deleteSaysWhatWasDone()
+{
+    QFETCH(QDate, stockDay);
+    addStock(7, 175, 3, 60, stockDay);
+    addSale(u"拉杆箱"_s, 2, 50, 20, 10, QDate(2024, 3, 4), QDate(2024, 1, 10), u"20240304001"_s);
+    Txstj *w = openWindow();
+    QVERIFY(w);
+    // The ticket of the same order is open at the counter.
+    TicketPanel *ticket = m_f->form->ticket();
+    ticket->setOrderNumber(u"20240304001"_s);
+    ticket->refresh();
+    QCOMPARE(ticket->totalBox()->text(), u"50"_s);
+
+    w->grid()->setCurrentRow(0);
+    windowAction("deleteSaleAction")->trigger();
+    Prompter::clearShown();
+    Prompter::queueAnswer(Prompter::Answer::Ok);
+    w->confirmDelete();
+    QCOMPARE(Prompter::shownTexts().size(), 2);
+    QTEST(Prompter::shownTexts().at(0), "question");
+    QTEST(Prompter::shownTexts().at(1), "notice");
+    QCOMPARE(column(u"select count(*) from data1"_s).toInt(), 0);
+    QTEST(column(u"select \"7\" from data"_s).toDouble(), "stockAfter");
+    // The ticket follows the deletion at once.
+    QCOMPARE(ticket->totalBox()->text(), u"0"_s);
 }
 
 void TestTxstj::correctionWithBadDebtChangesNothing()

@@ -16,7 +16,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -65,6 +68,13 @@ private slots:
     void modifyIgnoresRowWithoutName();
     void clickOnAnotherRowDisablesModify();
     void closeClearsAndDisablesModify();
+    void modifyNeverLandsOnAnotherRow_data();
+    void modifyNeverLandsOnAnotherRow();
+    void modifySavesToItsRowAfterReturningToIt();
+    void numberBoxesFilterPasteAndInputMethod_data();
+    void numberBoxesFilterPasteAndInputMethod();
+    void refusedValueIsNamedAndNothingStored_data();
+    void refusedValueIsNamedAndNothingStored();
 
 private:
     bool openSignedIn();
@@ -617,6 +627,163 @@ void TestStockEntryPanel::closeClearsAndDisablesModify()
     QCOMPARE(edit("entrySalesTotalBox")->text(), u"0"_s);
     // The article stays for the next delivery.
     QCOMPARE(combo("entryNameBox")->currentText(), u"新秀丽"_s);
+}
+
+void TestStockEntryPanel::modifyNeverLandsOnAnotherRow_data()
+{
+    QTest::addColumn<QString>("move");
+    QTest::newRow("quick-query keystroke") << u"query"_s;
+    QTest::newRow("right-click on another row") << u"right-click"_s;
+    QTest::newRow("arrow key") << u"arrow"_s;
+    QTest::newRow("全部记录") << u"all records"_s;
+}
+
+void TestStockEntryPanel::modifyNeverLandsOnAnotherRow()
+{
+    QFETCH(QString, move);
+    const qint64 first = addStock(u"新秀丽"_s, u"2"_s, u"10"_s, u"6"_s);
+    const qint64 second = addStock(u"皮夹"_s, u"9"_s, u"3"_s, u"15"_s);
+    const qint64 third = addStock(u"背包"_s, u"5"_s, u"4"_s, u"8"_s);
+    m_form->showAllRecords();
+    // Found before "修 改": looking for a row moves the current row.
+    const int firstRow = rowOf(first);
+    const int secondRow = rowOf(second);
+    clickRow(secondRow);
+    action("modifyStockAction")->trigger();
+    QVERIFY(saveModifyButton()->isEnabled());
+    type(combo("entryNameBox"), u"改"_s);
+    const QString edited = combo("entryNameBox")->currentText();
+
+    QTableView *view = m_form->stockList()->grid()->view();
+    if (move == u"query"_s) {
+        // Any key in a quick-query box lists again from the first row.
+        QLineEdit *code = m_form->findChild<QLineEdit *>(u"codeBox"_s);
+        QVERIFY(code);
+        type(code, u"C"_s);
+    } else if (move == u"right-click"_s) {
+        const QRect cell = view->visualRect(view->model()->index(firstRow, 0));
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, cell.center());
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, cell.center(),
+                               view->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(view->viewport(), &menu);
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    } else if (move == u"arrow"_s) {
+        view->setFocus();
+        QTest::keyClick(view, secondRow > 0 ? Qt::Key_Up : Qt::Key_Down);
+    } else {
+        m_form->showAllRecords();
+    }
+    QVERIFY(!saveModifyButton()->isEnabled());
+
+    // Even a save forced past the disabled button writes onto no row.
+    Prompter::clearShown();
+    Prompter::queueAnswer(Prompter::Answer::Ok);
+    QVERIFY(!panel()->saveModification());
+    for (const auto &[id, name] : {std::pair{first, u"新秀丽"_s}, {second, u"皮夹"_s}, {third, u"背包"_s}})
+        QCOMPARE(ScalarValue(m_database->db(), u"select a from data where id = ?"_s, {id}).toString(), name);
+    QCOMPARE(ScalarValue(m_database->db(), u"select count(*) from data where a = ?"_s, {edited}).toInt(), 0);
+}
+
+void TestStockEntryPanel::modifySavesToItsRowAfterReturningToIt()
+{
+    // The list moves away after "修 改" and the operator opens the correction
+    // again on the row wanted: the save goes there and nowhere else.
+    const qint64 first = addStock(u"新秀丽"_s, u"2"_s, u"10"_s, u"6"_s);
+    const qint64 second = addStock(u"皮夹"_s, u"9"_s, u"3"_s, u"15"_s);
+    m_form->showAllRecords();
+    clickRow(rowOf(first));
+    action("modifyStockAction")->trigger();
+    m_form->stockList()->runQuery();
+    m_form->stockList()->grid()->setCurrentRow(rowOf(second));
+    action("modifyStockAction")->trigger();
+    QVERIFY(saveModifyButton()->isEnabled());
+    QLineEdit *price = edit("entrySalePriceBox");
+    price->setFocus();
+    price->selectAll();
+    keys(price, u"16"_s);
+    Prompter::queueAnswer(Prompter::Answer::Ok);
+    QVERIFY(panel()->saveModification());
+    QCOMPARE(ScalarValue(m_database->db(), u"select \"4\" from data where id = ?"_s, {second}).toDouble(),
+             16.0);
+    QCOMPARE(ScalarValue(m_database->db(), u"select \"4\" from data where id = ?"_s, {first}).toDouble(),
+             6.0);
+    QCOMPARE(ScalarValue(m_database->db(), u"select a from data where id = ?"_s, {first}).toString(),
+             u"新秀丽"_s);
+}
+
+void TestStockEntryPanel::numberBoxesFilterPasteAndInputMethod_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("paste of a number") << u"paste"_s << u"3.5"_s << u"3.5"_s;
+    QTest::newRow("paste with letters") << u"paste"_s << u"12abc"_s << QString();
+    QTest::newRow("paste of an exponent") << u"paste"_s << u"1e308"_s << QString();
+    QTest::newRow("paste of a sign") << u"paste"_s << u"-3"_s << QString();
+    QTest::newRow("paste of 21 digits") << u"paste"_s << QString(21, u'9') << QString();
+    QTest::newRow("input method digits") << u"ime"_s << u"42"_s << u"42"_s;
+    QTest::newRow("input method full-width digits") << u"ime"_s << u"４２"_s << QString();
+    QTest::newRow("input method Chinese") << u"ime"_s << u"五"_s << QString();
+}
+
+void TestStockEntryPanel::numberBoxesFilterPasteAndInputMethod()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, text);
+    action("newStockAction")->trigger();
+    const QList<QByteArray> names{"entryPurchasePriceBox"_ba, "entryQuantityBox"_ba, "entrySalePriceBox"_ba,
+                                  "entryStockQuantityBox"_ba};
+    for (const QByteArray &name : names) {
+        QLineEdit *box = edit(name.constData());
+        box->clear();
+        box->setFocus();
+        if (way == u"paste"_s) {
+            QApplication::clipboard()->setText(text);
+            box->paste();
+        } else {
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QApplication::sendEvent(box, &event);
+        }
+        QTEST(box->text(), "shown");
+    }
+}
+
+void TestStockEntryPanel::refusedValueIsNamedAndNothingStored_data()
+{
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("focused");
+    QTest::newRow("price over a billion")
+        << u"10000000000"_s << u"1"_s << u"进货单价超出允许的范围"_s << "entryPurchasePriceBox"_ba;
+    QTest::newRow("quantity over a billion")
+        << u"1"_s << u"99999999999"_s << u"进货数量超出允许的范围"_s << "entryQuantityBox"_ba;
+}
+
+void TestStockEntryPanel::refusedValueIsNamedAndNothingStored()
+{
+    QFETCH(QString, price);
+    QFETCH(QString, quantity);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, focused);
+    action("newStockAction")->trigger();
+    fillRequired();
+    for (const auto &[name, text] :
+         {std::pair{"entryPurchasePriceBox", price}, {"entryQuantityBox", quantity}}) {
+        QLineEdit *box = edit(name);
+        box->setFocus();
+        box->selectAll();
+        keys(box, text);
+    }
+    Prompter::clearShown();
+    QVERIFY(!panel()->saveNew());
+    QCOMPARE(Prompter::shownTexts().size(), 1);
+    QVERIFY2(Prompter::shownTexts().constFirst().startsWith(message),
+             qPrintable(Prompter::shownTexts().constFirst()));
+    QTRY_COMPARE(QApplication::focusWidget(), edit(focused.constData()));
+    QCOMPARE(stockRows(), 0);
 }
 
 QTEST_MAIN(TestStockEntryPanel)
