@@ -94,7 +94,7 @@ void step(SalesLedger &ledger, const Session &admin, QRandomGenerator &random, c
         if (!lines.isEmpty() && random.bounded(3) == 0) {
             const qint64 line = lines.takeAt(random.bounded(int(lines.size())));
             say(QStringLiteral("r %1").arg(line)); // about to remove it
-            if (ledger.remove(admin, line))
+            if (ledger.remove(admin, line) != SalesLedger::Removal::AlreadyGone)
                 say(QStringLiteral("R %1").arg(line));
             return;
         }
