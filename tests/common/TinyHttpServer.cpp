@@ -71,7 +71,8 @@ void TinyHttpServer::serve(QTcpSocket *socket)
     }
 
     Route route = m_routes.value(path, Route{404, "not here"});
-    if (!route.user.isEmpty() && authorization != "Basic " + QByteArray(route.user + ':' + route.password).toBase64()) {
+    if (!route.user.isEmpty() &&
+        authorization != "Basic " + QByteArray(route.user + ':' + route.password).toBase64()) {
         const QByteArray body = "log on first";
         socket->write(
             "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"upgrade\"\r\nContent-Length: " +

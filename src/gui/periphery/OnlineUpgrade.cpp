@@ -184,13 +184,13 @@ bool OnlineUpgrade::reportRestart(const QStringList &arguments, const QString &p
     const QString first = arguments.value(1);
     if (first == UpgradeHandOver::restartArgument()) {
         UpgradeHandOver::removeOldFiles(programFolder);
-        Prompter::information(nullptr, QStringLiteral("%1 已经升级完成，现在运行的是新版本。").arg(programTitle),
-                              caption());
+        Prompter::information(
+            nullptr, QStringLiteral("%1 已经升级完成，现在运行的是新版本。").arg(programTitle), caption());
         return true;
     }
     if (first == UpgradeHandOver::failedArgument()) {
-        Prompter::warning(nullptr, QStringLiteral("升级没有完成，%1 已经恢复为原来的版本。").arg(programTitle),
-                          caption());
+        Prompter::warning(
+            nullptr, QStringLiteral("升级没有完成，%1 已经恢复为原来的版本。").arg(programTitle), caption());
         return true;
     }
     return false;
