@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include <QCommandLineParser>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,6 +63,33 @@ void keepSettingsIn(const QTemporaryDir &home)
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, home.path());
+}
+
+ShopOptions::ShopOptions(int defaultRuns)
+    : m_db(QStringLiteral("db"), QStringLiteral("SQLite shop file"), QStringLiteral("file"),
+           QStringLiteral("/tmp/bench-1m.mdb")),
+      m_stock(QStringLiteral("stock"), QStringLiteral("stock rows when generating"), QStringLiteral("n"),
+              QStringLiteral("100000")),
+      m_sales(QStringLiteral("sales"), QStringLiteral("sale lines when generating"), QStringLiteral("n"),
+              QStringLiteral("1000000")),
+      m_runs(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
+             QString::number(defaultRuns))
+{}
+
+void ShopOptions::addTo(QCommandLineParser &parser) const
+{
+    parser.addOptions({m_db, m_stock, m_sales, m_runs});
+}
+
+QString ShopOptions::shopFile(const QCommandLineParser &parser) const
+{
+    const QString file = parser.value(m_db);
+    return ensureShop(file, parser.value(m_stock), parser.value(m_sales)) ? file : QString();
+}
+
+int ShopOptions::runs(const QCommandLineParser &parser) const
+{
+    return std::max(1, parser.value(m_runs).toInt());
 }
 
 } // namespace BenchSupport

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QCommandLineOption>
 #include <QList>
 #include <QString>
 #include <QTextStream>
 
+class QCommandLineParser;
 class QTemporaryDir;
 
 // What every benchmark harness needs: figures on stdout, medians and p90s,
@@ -26,5 +28,24 @@ bool ensureShop(const QString &file, const QString &stockRows, const QString &sa
 // Points QSettings and XDG_CONFIG_HOME at the temporary folder, so a run
 // leaves no preferences or layouts behind.
 void keepSettingsIn(const QTemporaryDir &home);
+
+// The options of a benchmark on a generated shop: --db FILE (made with
+// --stock and --sales rows when missing) and --runs N.
+class ShopOptions
+{
+public:
+    explicit ShopOptions(int defaultRuns);
+    void addTo(QCommandLineParser &parser) const;
+    // After parser.process(): the shop file, generated when missing; empty
+    // when that failed (the reason is on stdout).
+    QString shopFile(const QCommandLineParser &parser) const;
+    int runs(const QCommandLineParser &parser) const;
+
+private:
+    QCommandLineOption m_db;
+    QCommandLineOption m_stock;
+    QCommandLineOption m_sales;
+    QCommandLineOption m_runs;
+};
 
 } // namespace BenchSupport

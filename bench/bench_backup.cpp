@@ -96,23 +96,17 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
-                                QStringLiteral("file"), QStringLiteral("/tmp/bench-1m.mdb"));
-    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows to generate"),
-                                   QStringLiteral("n"), QStringLiteral("100000"));
-    QCommandLineOption salesOption(QStringLiteral("sales"), QStringLiteral("sale lines to generate"),
-                                   QStringLiteral("n"), QStringLiteral("1000000"));
-    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
-                                  QStringLiteral("3"));
+    const BenchSupport::ShopOptions shopOptions(3);
+    shopOptions.addTo(parser);
     QCommandLineOption pgOption(QStringLiteral("pg"),
                                 QStringLiteral("PostgreSQL server for the server timings"),
                                 QStringLiteral("url"), qEnvironmentVariable("LWJXC_BENCH_PG_URL"));
-    parser.addOptions({dbOption, stockOption, salesOption, runsOption, pgOption});
+    parser.addOptions({pgOption});
     parser.process(app);
-    const QString file = parser.value(dbOption);
-    const int runs = std::max(1, parser.value(runsOption).toInt());
-    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(salesOption)))
+    const QString file = shopOptions.shopFile(parser);
+    if (file.isEmpty())
         return 1;
+    const int runs = shopOptions.runs(parser);
 
     QTemporaryDir work(QDir::temp().filePath(QStringLiteral("bench-backup-XXXXXX")));
     const DatabaseLocation shop = DatabaseLocation::fromArgument(file);

@@ -31,20 +31,13 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
-                                QStringLiteral("file"), QStringLiteral("/tmp/bench-1m.mdb"));
-    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows when generating"),
-                                   QStringLiteral("n"), QStringLiteral("100000"));
-    QCommandLineOption salesOption(QStringLiteral("sales"), QStringLiteral("sale lines when generating"),
-                                   QStringLiteral("n"), QStringLiteral("1000000"));
-    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("runs"), QStringLiteral("n"),
-                                  QStringLiteral("5"));
-    parser.addOptions({dbOption, stockOption, salesOption, runsOption});
+    const BenchSupport::ShopOptions shopOptions(5);
+    shopOptions.addTo(parser);
     parser.process(app);
-    const QString file = parser.value(dbOption);
-    const int runs = std::max(1, parser.value(runsOption).toInt());
-    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(salesOption)))
+    const QString file = shopOptions.shopFile(parser);
+    if (file.isEmpty())
         return 1;
+    const int runs = shopOptions.runs(parser);
     QTemporaryDir home;
     BenchSupport::keepSettingsIn(home);
     Prompter::setTestMode(true);

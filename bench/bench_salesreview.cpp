@@ -57,21 +57,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
-                                QStringLiteral("file"), QStringLiteral("/tmp/bench-1m.mdb"));
-    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows to generate"),
-                                   QStringLiteral("n"), QStringLiteral("100000"));
-    QCommandLineOption salesOption(QStringLiteral("sales"), QStringLiteral("sale lines to generate"),
-                                   QStringLiteral("n"), QStringLiteral("1000000"));
-    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
-                                  QStringLiteral("31"));
-    parser.addOptions({dbOption, stockOption, salesOption, runsOption});
+    const BenchSupport::ShopOptions shopOptions(31);
+    shopOptions.addTo(parser);
     parser.process(app);
-    const QString file = parser.value(dbOption);
-    const int runs = std::max(1, parser.value(runsOption).toInt());
-
-    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(salesOption)))
+    const QString file = shopOptions.shopFile(parser);
+    if (file.isEmpty())
         return 1;
+    const int runs = shopOptions.runs(parser);
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-salesreview-XXXXXX")));
     const QString copy = home.filePath(QStringLiteral("data.mdb"));
     if (!QFile::copy(file, copy)) {
