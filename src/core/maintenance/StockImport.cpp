@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -280,6 +281,7 @@ StockImport::Outcome StockImport::write(const Database &db, const Session &sessi
     // Many rows per statement: far fewer round trips to a server, and well
     // under both engines' limits on bound values.
     constexpr int kBatchRows = 200;
+    constexpr int kImportCacheKiB = 96 * 1024;
     const QString columns =
         QStringLiteral("insert into data (a, b, c, d, e, f, g, z, \"1\", \"2\", \"3\", \"4\", "
                        "\"5\", \"6\", \"7\", \"8\", day1) values ");
@@ -295,6 +297,22 @@ StockImport::Outcome StockImport::write(const Database &db, const Session &sessi
             *error = text;
         return Outcome::Failed;
     };
+
+    // SQLite keeps the pages a transaction changes in its page cache; once
+    // they outgrow it they are written to the log and read back again and
+    // again (the stock table has seven indexes). An import's changes fit in
+    // a larger cache for the time of the import.
+    std::optional<QVariant> cacheSize;
+    if (db.dialect().isSQLite()) {
+        QSqlQuery pragma(db.connection());
+        if (pragma.exec(QStringLiteral("PRAGMA cache_size")) && pragma.next())
+            cacheSize = pragma.value(0);
+        pragma.exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kImportCacheKiB));
+    }
+    const auto restoreCache = qScopeGuard([&] {
+        if (cacheSize)
+            QSqlQuery(db.connection()).exec(QStringLiteral("PRAGMA cache_size=%1").arg(cacheSize->toInt()));
+    });
 
     WriteTransaction tx(db);
     if (!tx.isActive())
