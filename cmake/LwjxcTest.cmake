@@ -15,7 +15,10 @@ function(lwjxc_add_qtest)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} lwjxc_testsupport lwjxc_testhome Qt6::Test lwjxc_warnings)
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set(env "QT_QPA_PLATFORM=offscreen" "LANG=C.UTF-8" "LC_ALL=C.UTF-8"
-            "LWJXC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+            "LWJXC_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+            "LWJXC_XLSREAD=$<TARGET_FILE:lwjxc-xlsread>")
+    # Every .xls is read through the helper program.
+    add_dependencies(${T_NAME} lwjxc-xlsread)
     if(NOT T_BACKENDS)
         add_test(NAME ${T_NAME} COMMAND ${T_NAME})
         set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)

@@ -20,7 +20,7 @@ deb="$work/out/lwjxc_${version}_amd64.deb"
 [[ -f "$deb" ]] || fail "no $(basename "$deb") among: $(ls "$work/out")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for f in ./usr/bin/lwjxc ./usr/bin/lwjxc-datagen \
+for f in ./usr/bin/lwjxc ./usr/bin/lwjxc-datagen ./usr/libexec/lwjxc/lwjxc-xlsread \
     ./usr/share/applications/com.velmora.lwjxc.desktop \
     ./usr/share/metainfo/com.velmora.lwjxc.metainfo.xml \
     ./usr/share/icons/hicolor/scalable/apps/lwjxc.svg \

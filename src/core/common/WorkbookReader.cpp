@@ -1,8 +1,13 @@
 #include "WorkbookReader.h"
 
+#include "XlsCellStream.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -11,6 +16,7 @@
 #include <minizip/unzip.h>
 
 #include <cmath>
+#include <cstring>
 
 SheetCell SheetCell::fromText(const QString &text)
 {
@@ -133,94 +139,321 @@ QString freexlReason(int code)
 
 } // namespace
 
-bool XlsWorkbookReader::readSheet(const QString &sheetName, const RowHandler &onRow)
+QString XlsWorkbookReader::helperProgram()
 {
-    const QByteArray path = QFile::encodeName(m_path);
-    const void *handle = nullptr;
-    const int opened = freexl_open(path.constData(), &handle);
-    auto closer = qScopeGuard([&handle] {
-        if (handle)
-            freexl_close(handle);
-    });
-    if (opened != FREEXL_OK)
-        return fail(QStringLiteral("无法读取 Excel 文件：") + freexlReason(opened));
+    const QString chosen = qEnvironmentVariable("LWJXC_XLSREAD");
+    if (!chosen.isEmpty())
+        return chosen;
+    // Next to the program in a build tree, in libexec/lwjxc once installed.
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QStringList candidates{dir + QStringLiteral("/lwjxc-xlsread"),
+                                 dir + QStringLiteral("/../libexec/lwjxc/lwjxc-xlsread")};
+    for (const QString &candidate : candidates)
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    return QString();
+}
 
-    unsigned int info = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return fail(QStringLiteral("工作簿设有密码保护，请先在 Excel 中取消密码"));
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK)
-        return fail(QStringLiteral("无法读取 Excel 文件：工作表目录已损坏"));
-    int found = -1;
-    for (unsigned int i = 0; i < sheetCount && i < 0xFFFF; ++i) {
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-            continue;
-        m_sheetNames.append(QString::fromUtf8(name));
-        if (found < 0 && m_sheetNames.last().compare(sheetName, Qt::CaseInsensitive) == 0)
-            found = static_cast<int>(i);
-    }
-    if (found < 0)
-        return failNoSheet(sheetName);
-    if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(found)) != FREEXL_OK)
-        return fail(QStringLiteral("无法读取工作表“%1”：文件已损坏").arg(sheetName));
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-        return fail(QStringLiteral("无法读取工作表“%1”：文件已损坏").arg(sheetName));
-    if (rows > static_cast<unsigned int>(MaxRows))
-        return fail(QStringLiteral("工作表行数过多（%1 行）").arg(rows));
+namespace {
 
-    SheetRow cells;
-    for (unsigned int r = 0; r < rows; ++r) {
-        cells.clear();
-        for (unsigned short c = 0; c < columns; ++c) {
-            FreeXL_CellValue value;
-            const int got = freexl_get_cell_value(handle, r, c, &value);
-            if (got != FREEXL_OK)
-                return fail(QStringLiteral("第 %1 行的单元格无法读取：文件已损坏").arg(r + 1));
-            SheetCell cell;
-            switch (value.type) {
-            case FREEXL_CELL_INT:
-                cell = SheetCell::fromNumber(value.value.int_value);
+// Takes the helper's frames apart as they arrive; a frame cut by the end of
+// what arrived so far waits for the rest.
+class FrameReader
+{
+public:
+    enum class Status { NeedMore, Row, SheetName, Failure, End, Broken };
+
+    void append(const QByteArray &bytes) { m_buffer.append(bytes); }
+    bool isEmpty() const { return m_position >= m_buffer.size(); }
+
+    // The next complete frame. A row is handed over (Row) once the frame
+    // after its last cell has arrived.
+    Status next()
+    {
+        for (;;) {
+            if (m_position >= m_buffer.size())
+                return compact(Status::NeedMore);
+            const qsizetype start = m_position;
+            const char type = m_buffer.at(m_position++);
+            switch (type) {
+            case 'N':
+                if (!readText(&sheetName))
+                    return rewind(start);
+                return m_broken ? Status::Broken : Status::SheetName;
+            case 'R':
+            case 'E':
+            case 'F': {
+                if (m_inRow) {
+                    // The row before is complete: hand it over first.
+                    m_inRow = false;
+                    m_position = start;
+                    return Status::Row;
+                }
+                if (type == 'E')
+                    return Status::End;
+                if (type == 'F') {
+                    if (!take(&failureCode) || !take(&failureDetail))
+                        return rewind(start);
+                    return Status::Failure;
+                }
+                quint32 number = 0;
+                if (!take(&number))
+                    return rewind(start);
+                if (number >= static_cast<quint32>(WorkbookReader::MaxRows) ||
+                    (m_rowSeen && static_cast<int>(number) <= row))
+                    return Status::Broken;
+                row = static_cast<int>(number);
+                m_rowSeen = true;
+                m_inRow = true;
+                cells.clear();
                 break;
-            case FREEXL_CELL_DOUBLE:
-                cell = SheetCell::fromNumber(value.value.double_value);
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_TIME:
-                cell = SheetCell::fromText(value.value.text_value ? QString::fromUtf8(value.value.text_value)
-                                                                  : QString());
-                break;
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME: {
-                // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS": the day is what counts.
-                const QString text =
-                    value.value.text_value ? QString::fromUtf8(value.value.text_value) : QString();
-                const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-                cell = date.isValid() ? SheetCell::fromDate(date) : SheetCell::fromText(text);
+            }
+            case 'n':
+            case 'd':
+            case 't': {
+                quint16 column = 0;
+                if (!m_inRow)
+                    return Status::Broken;
+                if (!take(&column))
+                    return rewind(start);
+                if (!cells.isEmpty() && column <= cells.last().column)
+                    return Status::Broken;
+                SheetCell cell;
+                if (type == 'n') {
+                    double value = 0;
+                    if (!take(&value))
+                        return rewind(start);
+                    cell = SheetCell::fromNumber(value);
+                } else if (type == 'd') {
+                    qint64 day = 0;
+                    if (!take(&day))
+                        return rewind(start);
+                    cell = SheetCell::fromDate(QDate::fromJulianDay(day));
+                } else {
+                    QString text;
+                    if (!readText(&text))
+                        return rewind(start);
+                    cell = SheetCell::fromText(text);
+                }
+                if (m_broken)
+                    return Status::Broken;
+                cells.append({column, cell});
                 break;
             }
             default:
-                continue;
+                return Status::Broken;
             }
-            if (cell.kind != SheetCell::Kind::Empty)
-                cells.append({c, cell});
-        }
-        if (!cells.isEmpty() && !onRow(static_cast<int>(r), cells)) {
-            m_cancelled = true;
-            return false;
         }
     }
-    return true;
+
+    int row = -1;
+    SheetRow cells;
+    QString sheetName;
+    qint32 failureCode = 0;
+    quint32 failureDetail = 0;
+
+private:
+    template <typename T> bool take(T *value)
+    {
+        if (m_buffer.size() - m_position < static_cast<qsizetype>(sizeof(T)))
+            return false;
+        std::memcpy(value, m_buffer.constData() + m_position, sizeof(T));
+        m_position += sizeof(T);
+        return true;
+    }
+    bool readText(QString *text)
+    {
+        quint32 size = 0;
+        if (!take(&size))
+            return false;
+        if (size > XlsCellStream::MaxTextBytes) {
+            m_broken = true;
+            return true;
+        }
+        if (m_buffer.size() - m_position < static_cast<qsizetype>(size))
+            return false;
+        *text = QString::fromUtf8(m_buffer.constData() + m_position, size);
+        m_position += size;
+        return true;
+    }
+    // A frame not complete yet: read again from its start when more came.
+    Status rewind(qsizetype start)
+    {
+        if (m_broken)
+            return Status::Broken;
+        // Cells already taken from this row stay; the frame is read again.
+        m_position = start;
+        return compact(Status::NeedMore);
+    }
+    Status compact(Status status)
+    {
+        m_buffer.remove(0, m_position);
+        m_position = 0;
+        return status;
+    }
+
+    QByteArray m_buffer;
+    qsizetype m_position = 0;
+    bool m_inRow = false;
+    bool m_rowSeen = false;
+    bool m_broken = false;
+};
+
+QString xlsFailure(qint32 code, quint32 detail, const QString &sheetName)
+{
+    switch (code) {
+    case XlsCellStream::Password:
+        return QStringLiteral("工作簿设有密码保护，请先在 Excel 中取消密码");
+    case XlsCellStream::SheetDirectory:
+        return QStringLiteral("无法读取 Excel 文件：工作表目录已损坏");
+    case XlsCellStream::SheetDamaged:
+        return QStringLiteral("无法读取工作表“%1”：文件已损坏").arg(sheetName);
+    case XlsCellStream::TooManyRows:
+        return QStringLiteral("工作表行数过多（%1 行）").arg(detail);
+    case XlsCellStream::CellDamaged:
+        return QStringLiteral("第 %1 行的单元格无法读取：文件已损坏").arg(qint64(detail) + 1);
+    default:
+        return QStringLiteral("无法读取 Excel 文件：") + freexlReason(code);
+    }
+}
+
+} // namespace
+
+bool XlsWorkbookReader::readSheet(const QString &sheetName, const RowHandler &onRow)
+{
+    if (!QFileInfo::exists(m_path))
+        return fail(QStringLiteral("无法读取 Excel 文件：") + freexlReason(FREEXL_FILE_NOT_FOUND));
+    const QString program = helperProgram();
+    if (program.isEmpty())
+        return fail(QStringLiteral("无法读取该文件：找不到读取 .xls 的组件 lwjxc-xlsread，请重新安装本软件"));
+
+    // freexl runs in a process of its own: a damaged or hostile workbook
+    // that upsets it ends that process, not the program.
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.setProgram(program);
+    helper.setArguments({m_path, sheetName});
+    helper.start(QIODevice::ReadOnly);
+    if (!helper.waitForStarted(helperTimeoutMs))
+        return fail(
+            QStringLiteral("无法读取该文件：读取 .xls 的组件无法启动（%1）").arg(helper.errorString()));
+    const auto stop = qScopeGuard([&helper] {
+        if (helper.state() != QProcess::NotRunning) {
+            helper.kill();
+            helper.waitForFinished(helperTimeoutMs);
+        }
+    });
+    const QString damaged =
+        QStringLiteral("无法读取该文件：读取时出错，文件可能已损坏，或不是正常的 Excel 工作簿。"
+                       "请在 Excel 中打开后另存为新文件再导入");
+
+    FrameReader frames;
+    QElapsedTimer quiet;
+    quiet.start();
+    for (;;) {
+        const QByteArray arrived = helper.readAllStandardOutput();
+        if (!arrived.isEmpty()) {
+            frames.append(arrived);
+            quiet.restart();
+        }
+        for (bool more = true; more;) {
+            switch (frames.next()) {
+            case FrameReader::Status::NeedMore:
+                more = false;
+                break;
+            case FrameReader::Status::SheetName:
+                m_sheetNames.append(frames.sheetName);
+                break;
+            case FrameReader::Status::Row:
+                if (!onRow(frames.row, frames.cells)) {
+                    m_cancelled = true;
+                    return false;
+                }
+                break;
+            case FrameReader::Status::Failure:
+                if (frames.failureCode == XlsCellStream::NoSheet)
+                    return failNoSheet(sheetName);
+                return fail(xlsFailure(frames.failureCode, frames.failureDetail, sheetName));
+            case FrameReader::Status::End:
+                return true;
+            case FrameReader::Status::Broken:
+                return fail(damaged);
+            }
+        }
+        if (helper.state() == QProcess::NotRunning) {
+            if (helper.bytesAvailable() > 0)
+                continue;
+            // Ended without saying how: it crashed or was killed.
+            return fail(damaged);
+        }
+        if (quiet.hasExpired(helperTimeoutMs))
+            return fail(QStringLiteral("无法读取该文件：读取超时，文件可能已损坏"));
+        if (!helper.waitForReadyRead(250) && helper.state() == QProcess::Running)
+            continue;
+    }
 }
 
 // ---- .xlsx ----------------------------------------------------------------
 
 namespace {
 
-// One opened zip archive; parts are read whole, up to a size limit.
+// One part of a zip archive as it is unpacked, piece by piece: a sheet of
+// 100,000 rows never sits whole in memory. The unpacked size is limited (a
+// zip bomb stops there); the checksum is checked by finish().
+class ZipPartDevice final : public QIODevice
+{
+public:
+    ZipPartDevice(unzFile zip, const QString &name) : m_zip(zip), m_name(name)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~ZipPartDevice() override
+    {
+        if (!m_closed)
+            unzCloseCurrentFile(m_zip);
+    }
+    bool isSequential() const override { return true; }
+    // Why unpacking stopped; empty while all is well.
+    QString failure() const { return m_failure; }
+    // Closes the part after it was read to its end; false, with failure(),
+    // when it was damaged.
+    bool finish()
+    {
+        m_closed = true;
+        if (unzCloseCurrentFile(m_zip) != UNZ_OK && m_failure.isEmpty())
+            m_failure = QStringLiteral("压缩包中的“%1”校验失败，文件已损坏").arg(m_name);
+        return m_failure.isEmpty();
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (!m_failure.isEmpty())
+            return -1;
+        const int got =
+            unzReadCurrentFile(m_zip, data, static_cast<unsigned>(qMin<qint64>(maxSize, 1 << 20)));
+        if (got < 0) {
+            m_failure = QStringLiteral("压缩包中的“%1”已损坏").arg(m_name);
+            return -1;
+        }
+        m_unpacked += got;
+        if (m_unpacked > XlsxWorkbookReader::MaxPartBytes) {
+            m_failure = QStringLiteral("“%1”解压后过大").arg(m_name);
+            return -1;
+        }
+        return got;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    unzFile m_zip;
+    QString m_name;
+    QString m_failure;
+    qint64 m_unpacked = 0;
+    bool m_closed = false;
+};
+
+// One opened zip archive; small parts are read whole, the sheet as a stream.
 class ZipArchive
 {
 public:
@@ -235,39 +468,34 @@ public:
 
     bool isOpen() const { return m_zip != nullptr; }
 
+    // The part to unpack; null when it is missing (error stays empty) or
+    // cannot be unpacked (error says why).
+    std::unique_ptr<ZipPartDevice> stream(const QString &name, QString *error)
+    {
+        error->clear();
+        const QByteArray wanted = name.toUtf8();
+        // Part names are case-insensitive in the format.
+        if (unzLocateFile(m_zip, wanted.constData(), 2) != UNZ_OK)
+            return nullptr;
+        if (unzOpenCurrentFile(m_zip) != UNZ_OK) {
+            *error = QStringLiteral("压缩包中的“%1”无法解压").arg(name);
+            return nullptr;
+        }
+        return std::make_unique<ZipPartDevice>(m_zip, name);
+    }
+
     // The part's bytes; false when it is missing (error stays empty) or
     // cannot be unpacked (error says why).
     bool read(const QString &name, QByteArray *bytes, QString *error)
     {
-        error->clear();
         bytes->clear();
-        const QByteArray wanted = name.toUtf8();
-        // Part names are case-insensitive in the format.
-        if (unzLocateFile(m_zip, wanted.constData(), 2) != UNZ_OK)
+        const auto part = stream(name, error);
+        if (!part)
             return false;
-        if (unzOpenCurrentFile(m_zip) != UNZ_OK) {
-            *error = QStringLiteral("压缩包中的“%1”无法解压").arg(name);
-            return false;
-        }
-        char chunk[65536];
-        for (;;) {
-            const int got = unzReadCurrentFile(m_zip, chunk, sizeof chunk);
-            if (got < 0) {
-                unzCloseCurrentFile(m_zip);
-                *error = QStringLiteral("压缩包中的“%1”已损坏").arg(name);
-                return false;
-            }
-            if (got == 0)
-                break;
-            if (bytes->size() + got > XlsxWorkbookReader::MaxPartBytes) {
-                unzCloseCurrentFile(m_zip);
-                *error = QStringLiteral("“%1”解压后过大").arg(name);
-                return false;
-            }
-            bytes->append(chunk, got);
-        }
-        if (unzCloseCurrentFile(m_zip) != UNZ_OK) {
-            *error = QStringLiteral("压缩包中的“%1”校验失败，文件已损坏").arg(name);
+        *bytes = part->readAll();
+        if (!part->finish()) {
+            *error = part->failure();
+            bytes->clear();
             return false;
         }
         return true;
@@ -512,11 +740,13 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
             return fail(QStringLiteral("无法读取 Excel 文件：") + xmlFailure(stylesPart, xml));
     }
 
-    if (!zip.read(sheetPart, &bytes, &error))
+    bytes.clear();
+    const auto sheet = zip.stream(sheetPart, &error);
+    if (!sheet)
         return fail(QStringLiteral("无法读取 Excel 文件：") +
                     (error.isEmpty() ? QStringLiteral("缺少工作表“%1”的内容").arg(sheetName) : error));
 
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml(sheet.get());
     SheetRow cells;
     int rowNumber = -1; // 0-based, of the row being read
     int nextColumn = 0; // for cells without a reference
@@ -524,7 +754,9 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
     // The cell being read.
     int column = 0;
     int style = 0;
-    QString type;
+    // The cell's kind by its "t" attribute: shared string, inline string,
+    // formula string, boolean, error, ISO date; number when there is none.
+    char type = 0;
     QString value;
     QString inlineText;
     bool hasValue = false;
@@ -554,7 +786,14 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
                         QStringLiteral("无法读取 Excel 文件：单元格位置“%1”有误").arg(ref.toString()));
                 nextColumn = column + 1;
                 style = attributes.value(QLatin1String("s")).toInt();
-                type = attributes.value(QLatin1String("t")).toString();
+                const QStringView kind = attributes.value(QLatin1String("t"));
+                type = kind == QLatin1String("s")           ? 's'
+                       : kind == QLatin1String("inlineStr") ? 'i'
+                       : kind == QLatin1String("str")       ? 'f'
+                       : kind == QLatin1String("b")         ? 'b'
+                       : kind == QLatin1String("e")         ? 'e'
+                       : kind == QLatin1String("d")         ? 'd'
+                                                            : 0;
                 value.clear();
                 inlineText.clear();
                 hasValue = false;
@@ -573,24 +812,24 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
                 if (!hasValue)
                     continue;
                 SheetCell cell;
-                if (type == QLatin1String("s")) {
+                if (type == 's') {
                     bool ok = false;
                     const int index = value.trimmed().toInt(&ok);
                     if (!ok || index < 0 || index >= sharedStrings.size())
                         return fail(QStringLiteral("无法读取 Excel 文件：第 %1 行引用了不存在的文字")
                                         .arg(rowNumber + 1));
                     cell = SheetCell::fromText(sharedStrings.at(index));
-                } else if (type == QLatin1String("inlineStr")) {
+                } else if (type == 'i') {
                     cell = SheetCell::fromText(inlineText);
-                } else if (type == QLatin1String("str")) {
+                } else if (type == 'f') {
                     cell = SheetCell::fromText(value);
-                } else if (type == QLatin1String("b")) {
+                } else if (type == 'b') {
                     cell.kind = SheetCell::Kind::Boolean;
                     cell.number = value.trimmed() == QLatin1String("1") ? 1 : 0;
-                } else if (type == QLatin1String("e")) {
+                } else if (type == 'e') {
                     cell.kind = SheetCell::Kind::Error;
                     cell.text = value;
-                } else if (type == QLatin1String("d")) {
+                } else if (type == 'd') {
                     const QDate date = QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd"));
                     cell = date.isValid() ? SheetCell::fromDate(date) : SheetCell::fromText(value);
                 } else {
@@ -615,8 +854,13 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
             }
         }
     }
+    // A damaged zip stream shows as broken XML: its own reason is the better one.
+    if (!sheet->failure().isEmpty())
+        return fail(QStringLiteral("无法读取 Excel 文件：") + sheet->failure());
     if (xml.hasError())
         return fail(QStringLiteral("无法读取 Excel 文件：") + xmlFailure(sheetPart, xml));
+    if (!sheet->finish())
+        return fail(QStringLiteral("无法读取 Excel 文件：") + sheet->failure());
     return true;
 }
 

@@ -82,12 +82,19 @@ protected:
     bool m_cancelled = false;
 };
 
-// Excel 97-2003 (BIFF8) and Excel 5.0/95 (BIFF5) workbooks, through freexl.
+// Excel 97-2003 (BIFF8) and Excel 5.0/95 (BIFF5) workbooks, through freexl
+// in the helper program lwjxc-xlsread: a fault of the library on a damaged
+// file ends the helper, and the reading fails with a reason.
 class XlsWorkbookReader final : public WorkbookReader
 {
 public:
     explicit XlsWorkbookReader(const QString &path) : WorkbookReader(path) {}
     bool readSheet(const QString &sheetName, const RowHandler &onRow) override;
+    // The helper: $LWJXC_XLSREAD, else next to the program, else in
+    // ../libexec/lwjxc; empty when there is none.
+    static QString helperProgram();
+    // A helper silent for this long is taken to hang and is stopped.
+    static inline int helperTimeoutMs = 30'000;
 };
 
 // Office Open XML workbooks (.xlsx): the zip container through minizip, the

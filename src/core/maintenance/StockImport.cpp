@@ -243,7 +243,7 @@ StockImport::Reading StockImport::read(const QString &path, const Options &optio
             if (stock.texts[kTextF].isEmpty())
                 stock.texts[kTextF] = PinyinInitials(stock.texts[kTextB].trimmed());
         }
-        result.rows.append(stock);
+        result.rows.append(std::move(stock));
         if (progress && result.rows.size() % 1000 == 0 && !progress(static_cast<int>(result.rows.size()), 0))
             return false;
         return true;

@@ -25,6 +25,8 @@ struct ImportedStock
 
     QString text(char column) const;
 };
+// Moved in memory as a whole when the list of an import's rows grows.
+Q_DECLARE_TYPEINFO(ImportedStock, Q_RELOCATABLE_TYPE);
 
 // Imports stock records in bulk from a workbook sheet "qmzrtk" into the
 // stock table. The first row names the columns; every later row is one

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "common/WorkbookReader.h"
 #include "data/QueryHelpers.h"
 #include "maintenance/StockImport.h"
 #include "shell/Session.h"
@@ -29,6 +30,8 @@ private slots:
     void refusesWithAReason();
     void malformedFilesFailWithAReason_data();
     void malformedFilesFailWithAReason();
+    void xlsReaderFaultIsContained_data();
+    void xlsReaderFaultIsContained();
     void headerOnlyImportsNothing();
     void blankInitialsFilledOnlyWhenAsked();
     void writesValuesAsTheyStandTwice();
@@ -175,6 +178,58 @@ void TestStockImport::malformedFilesFailWithAReason()
     QVERIFY(!reading.cancelled);
     QVERIFY(reading.rows.isEmpty());
     QVERIFY2(reading.failure.size() > 4, qPrintable(reading.failure));
+}
+
+void TestStockImport::xlsReaderFaultIsContained_data()
+{
+    QTest::addColumn<QString>("helper"); // the script standing in for the reader; empty: the real one
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+
+    // freexl reads past a buffer while opening this file; whatever it does,
+    // it does it in the helper process.
+    QTest::newRow("freexl over-read reproducer")
+        << QString() << u"asan/freexl_iconv_overread.xls"_s << u"无法读取"_s;
+    QTest::newRow("reader crashes") << u"kill -SEGV $$"_s << u"good.xls"_s << u"无法读取该文件：读取时出错"_s;
+    QTest::newRow("reader crashes mid-row") << u"printf 'N\\001\\0\\0\\0qR\\0\\0\\0\\0'; kill -ABRT $$"_s
+                                            << u"good.xls"_s << u"无法读取该文件：读取时出错"_s;
+    QTest::newRow("reader hangs") << u"exec sleep 30"_s << u"good.xls"_s << u"无法读取该文件：读取超时"_s;
+    QTest::newRow("reader writes garbage") << u"printf 'R\\377\\377\\377\\377'; exec sleep 30"_s
+                                           << u"good.xls"_s << u"无法读取该文件：读取时出错"_s;
+    QTest::newRow("reader missing") << u"-"_s << u"good.xls"_s << u"无法读取该文件"_s;
+}
+
+void TestStockImport::xlsReaderFaultIsContained()
+{
+    QFETCH(QString, helper);
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    const QByteArray realHelper = qgetenv("LWJXC_XLSREAD");
+    const int timeout = XlsWorkbookReader::helperTimeoutMs;
+    const auto restore = qScopeGuard([&] {
+        qputenv("LWJXC_XLSREAD", realHelper);
+        XlsWorkbookReader::helperTimeoutMs = timeout;
+    });
+    if (!helper.isEmpty()) {
+        const QString script = m_dir.filePath(u"xlsread.sh"_s);
+        QFile out(script);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write("#!/bin/sh\n" + helper.toUtf8() + '\n');
+        out.close();
+        out.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("LWJXC_XLSREAD",
+                helper == u"-"_s ? QFile::encodeName(m_dir.filePath(u"none"_s)) : QFile::encodeName(script));
+        XlsWorkbookReader::helperTimeoutMs = 1500;
+    }
+    const StockImport::Reading reading = StockImport::read(data(file), {});
+    QVERIFY(!reading.ok);
+    QVERIFY(!reading.cancelled);
+    QVERIFY(reading.rows.isEmpty());
+    QVERIFY2(reading.failure.startsWith(reason), qPrintable(reading.failure));
+
+    // Still here, and the real reader reads a sound workbook as before.
+    qputenv("LWJXC_XLSREAD", realHelper);
+    QCOMPARE(StockImport::read(data(u"good.xls"_s), {}).rows.size(), 3);
 }
 
 void TestStockImport::headerOnlyImportsNothing()
