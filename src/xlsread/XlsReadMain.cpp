@@ -3,6 +3,7 @@
 // XlsCellStream.h). The program runs it as a separate process, so a fault of
 // the library on a damaged or hostile file ends this process only.
 
+#include "BiffFormulas.h"
 #include "common/WorkbookReader.h"
 #include "common/XlsCellStream.h"
 
@@ -100,15 +101,29 @@ int readSheet(const char *path, const QString &sheetName, FrameWriter &out)
     if (rows > static_cast<unsigned int>(WorkbookReader::MaxRows))
         return out.fail(XlsCellStream::TooManyRows, rows);
 
+    // freexl leaves formula cells out: their stored results come from the
+    // file's records.
+    QFile file(QString::fromLocal8Bit(path));
+    const FormulaResults formulas =
+        file.open(QIODevice::ReadOnly) ? readFormulaResults(file.readAll(), found) : FormulaResults();
+    file.close();
+
     for (unsigned int r = 0; r < rows; ++r) {
         bool rowStarted = false;
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue value;
             if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
                 return out.fail(XlsCellStream::CellDamaged, r);
-            // Formula cells arrive from freexl as their cached results.
             char kind = 0;
             QDate date;
+            const FormulaResult *formula = nullptr;
+            if (value.type == FREEXL_CELL_NULL && !formulas.isEmpty()) {
+                const auto hit = formulas.constFind(formulaKey(r, c));
+                if (hit != formulas.constEnd()) {
+                    formula = &hit.value();
+                    kind = static_cast<char>(formula->kind);
+                }
+            }
             switch (value.type) {
             case FREEXL_CELL_INT:
             case FREEXL_CELL_DOUBLE:
@@ -140,7 +155,14 @@ int readSheet(const char *path, const QString &sheetName, FrameWriter &out)
             }
             out.byte(kind);
             out.number(static_cast<quint16>(c));
-            if (kind == 'n')
+            if (formula) {
+                if (kind == 'n' || kind == 'b')
+                    out.number(formula->number);
+                else if (kind == 'd')
+                    out.number(static_cast<qint64>(formula->date.toJulianDay()));
+                else
+                    out.text(formula->text.toUtf8().constData());
+            } else if (kind == 'n')
                 out.number(value.type == FREEXL_CELL_INT ? static_cast<double>(value.value.int_value)
                                                          : value.value.double_value);
             else if (kind == 'd')

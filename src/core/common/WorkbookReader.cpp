@@ -1,5 +1,6 @@
 #include "WorkbookReader.h"
 
+#include "SheetDateFormat.h"
 #include "XlsCellStream.h"
 
 #include <QCoreApplication>
@@ -96,21 +97,6 @@ std::unique_ptr<WorkbookReader> WorkbookReader::forFile(const QString &path)
 }
 
 namespace {
-
-// Spreadsheet day numbers: day 1 is 1900-01-01, and the programs count a
-// 29 February 1900 that never was, so from day 61 on the days are one less.
-// Workbooks of the 1904 system count from 1904-01-01 as day 0.
-QDate dateFromSerial(double serial, bool date1904)
-{
-    if (!std::isfinite(serial) || serial < 0 || serial > 2958465.0) // up to 9999-12-31
-        return {};
-    const qint64 day = static_cast<qint64>(std::floor(serial));
-    if (date1904)
-        return QDate(1904, 1, 1).addDays(day);
-    if (day == 0 || day == 60)
-        return {};
-    return day < 60 ? QDate(1899, 12, 31).addDays(day) : QDate(1899, 12, 30).addDays(day);
-}
 
 // ---- .xls -----------------------------------------------------------------
 
@@ -209,8 +195,10 @@ public:
                 break;
             }
             case 'n':
+            case 'b':
             case 'd':
-            case 't': {
+            case 't':
+            case 'e': {
                 quint16 column = 0;
                 if (!m_inRow)
                     return Status::Broken;
@@ -219,11 +207,13 @@ public:
                 if (!cells.isEmpty() && column <= cells.last().column)
                     return Status::Broken;
                 SheetCell cell;
-                if (type == 'n') {
+                if (type == 'n' || type == 'b') {
                     double value = 0;
                     if (!take(&value))
                         return rewind(start);
                     cell = SheetCell::fromNumber(value);
+                    if (type == 'b')
+                        cell.kind = SheetCell::Kind::Boolean;
                 } else if (type == 'd') {
                     qint64 day = 0;
                     if (!take(&day))
@@ -234,6 +224,8 @@ public:
                     if (!readText(&text))
                         return rewind(start);
                     cell = SheetCell::fromText(text);
+                    if (type == 'e')
+                        cell.kind = SheetCell::Kind::Error;
                 }
                 if (m_broken)
                     return Status::Broken;
@@ -521,41 +513,6 @@ QString resolvePart(const QString &baseFolder, const QString &target)
     return parts.join(QLatin1Char('/'));
 }
 
-// Whether a number format shows a date (or time): the built-in date formats,
-// and custom codes that use day, month, year, hour or second outside quoted
-// text, brackets and escaped characters.
-bool isDateFormat(int id, const QString &code)
-{
-    if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58))
-        return true;
-    if (code.isEmpty())
-        return false;
-    QString bare;
-    bool quoted = false;
-    int bracket = 0;
-    for (qsizetype i = 0; i < code.size(); ++i) {
-        const QChar ch = code.at(i);
-        if (quoted) {
-            quoted = ch != QLatin1Char('"');
-        } else if (ch == QLatin1Char('"')) {
-            quoted = true;
-        } else if (ch == QLatin1Char('\\') || ch == QLatin1Char('_') || ch == QLatin1Char('*')) {
-            ++i;
-        } else if (ch == QLatin1Char('[')) {
-            ++bracket;
-        } else if (ch == QLatin1Char(']')) {
-            bracket = qMax(0, bracket - 1);
-        } else if (bracket == 0) {
-            bare.append(ch.toLower());
-        }
-    }
-    bare.remove(QLatin1String("general"));
-    for (const QChar ch : bare)
-        if (QStringLiteral("ydmhs").contains(ch))
-            return true;
-    return false;
-}
-
 // "AB12" -> 27 (0-based column); -1 when the reference has no column letters
 // or names one beyond the last column.
 int columnOfReference(QStringView ref)
@@ -730,7 +687,7 @@ bool XlsxWorkbookReader::readSheet(const QString &sheetName, const RowHandler &o
                     inCellXfs = true;
                 } else if (inCellXfs && xml.name() == QLatin1String("xf")) {
                     const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
-                    dateStyles.append(isDateFormat(id, customFormats.value(id)));
+                    dateStyles.append(isDateNumberFormat(id, customFormats.value(id)));
                 }
             } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs")) {
                 inCellXfs = false;

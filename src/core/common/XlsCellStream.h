@@ -11,6 +11,8 @@
 //   'n' u16 column, f64       a number
 //   'd' u16 column, i64       a date (Julian day)
 //   't' u16 column, u32 n, n bytes   a text
+//   'b' u16 column, f64       a boolean, 1 or 0
+//   'e' u16 column, u32 n, n bytes   a formula's error value ("#DIV/0!")
 //   'F' i32 code, u32 detail  the reading failed: a freexl code (negative) or
 //                             a Failure; detail is the row or row count
 //   'E'                       the sheet was read to its end

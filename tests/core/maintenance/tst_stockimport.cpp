@@ -98,6 +98,12 @@ void TestStockImport::readsEveryKindOfFile_data()
     // date format in the 1904 date system.
     QTest::newRow("xlsx inline, formulas, 1904") << u"inline.xlsx"_s << 1 << u"登机箱"_s << u"K9"_s << u"箱"_s
                                                  << 10.0 << 18.5 << QDate(2024, 3, 2) << QString();
+    // Saved by LibreOffice: every kind of formula result (text, number,
+    // date-formatted date) as the program that wrote the file computed it.
+    for (const QString &kind : {u"xls"_s, u"xlsx"_s})
+        QTest::newRow(qPrintable(kind + u" formulas by LibreOffice"_s))
+            << u"formulas."_s + kind << 1 << u"拉杆箱"_s << u"6901234567890"_s << u"箱"_s << 120.0 << 192.0
+            << QDate(2024, 3, 5) << u"高价"_s;
     QTest::newRow("csv UTF-8 with BOM") << u"good_utf8bom.csv"_s << 3 << u"拉杆箱"_s << u"6901234567890"_s
                                         << u"箱"_s << 120.0 << 199.0 << QDate(2024, 3, 5) << remark;
     QTest::newRow("csv GBK") << u"good_gbk.csv"_s << 3 << u"拉杆箱"_s << u"6901234567890"_s << u"箱"_s

@@ -273,6 +273,35 @@ def malformed():
         f.write(bytes(crc))
 
 
+def formulas():
+    """Formula cells with the results LibreOffice computed and stored: the
+    sheet is written by openpyxl (formulas without results), then LibreOffice
+    (libreoffice-calc-nogui) loads it, computes and saves .xls and .xlsx.
+    Skipped when soffice is not installed; the committed files stay."""
+    import shutil
+    import subprocess
+    import tempfile
+    if not shutil.which("soffice"):
+        print("soffice not found: formulas.xls/.xlsx left as they are")
+        return
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "qmzrtk"
+    sheet.append(COLUMNS)
+    sheet.append(['="拉杆"&"箱"', "20寸", '=TEXT(6901234567890,"0")', "箱", None, None, "广州皮具厂",
+                  120, 10, "=H2*I2", "=ROUND(H2*1.6,1)", 0, 0, "=I2-1", "=H2*N2", '=IF(H2>100,"高价","")',
+                  "=DATE(2024,3,5)"])
+    sheet["Q2"].number_format = "yyyy-mm-dd"
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, "formulas.xlsx")
+        book.save(source)
+        for kind in ("xls", "xlsx"):
+            out = os.path.join(tmp, kind)
+            subprocess.run(["soffice", "--headless", "--calc", "--convert-to", kind, "--outdir", out, source],
+                           check=True, env=dict(os.environ, HOME=tmp))
+            shutil.copy(os.path.join(out, "formulas." + kind), path("formulas." + kind))
+
+
 def open_part(name):
     with zipfile.ZipFile(path("good.xlsx")) as z:
         return z.read(name)
@@ -289,3 +318,4 @@ if __name__ == "__main__":
     wrong_sheet()
     csv_files()
     malformed()
+    formulas()
