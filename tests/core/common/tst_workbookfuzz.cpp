@@ -17,7 +17,9 @@ using namespace Qt::StringLiterals;
 // one must end with success or a failure with a reason, never a crash or a
 // hang. LWJXC_FUZZ_ITERATIONS sets the mutations per workbook (300 by
 // default, for ctest; thousands in a long run under AddressSanitizer) and
-// LWJXC_FUZZ_SEED the start of the sequence.
+// LWJXC_FUZZ_SEED the start of the sequence. .xls files are read by the
+// helper lwjxc-xlsread (LWJXC_XLSREAD): a sanitized helper that stops on a
+// fault of freexl must show here as a refused file, not a failed test.
 class TestWorkbookFuzz : public QObject
 {
     Q_OBJECT
