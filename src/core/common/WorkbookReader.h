@@ -94,7 +94,7 @@ public:
     // ../libexec/lwjxc; empty when there is none.
     static QString helperProgram();
     // A helper silent for this long is taken to hang and is stopped.
-    static inline int helperTimeoutMs = 30'000;
+    static inline int helperTimeoutMs = 60'000;
 };
 
 // Office Open XML workbooks (.xlsx): the zip container through minizip, the
