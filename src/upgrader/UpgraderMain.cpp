@@ -1,10 +1,11 @@
 // The hand-over program of the online upgrade. The program writes it to the
 // temporary folder and starts it as
-//     Upgrader3 PROGRAM +/afterupgrade<method digit>
+//     Upgrader3 PROGRAM +/afterupgrade<method digit> [OPTIONS...]
 // then ends. It waits until the program has exited, puts the downloaded files
-// in place and starts the program again with "/afterupgrade"; when anything
-// fails it puts the old files back and starts the old program with
-// "/upgradefailed". Both method digits (0 and 1) install the same way.
+// in place and starts the program again with "/afterupgrade" followed by the
+// program's own OPTIONS (its database among them); when anything fails it
+// puts the old files back and starts the old program with "/upgradefailed"
+// and the same OPTIONS. Both method digits (0 and 1) install the same way.
 
 #include "UpgradeSwap.h"
 
@@ -80,9 +81,10 @@ bool waitForProgramExit()
     return true;
 }
 
-bool startProgram(const QString &program, const QString &argument)
+bool startProgram(const QString &program, const QString &argument, const QStringList &options)
 {
-    return QProcess::startDetached(program, {argument}, QFileInfo(program).absolutePath());
+    return QProcess::startDetached(program, QStringList{argument} + options,
+                                   QFileInfo(program).absolutePath());
 }
 
 } // namespace
@@ -92,7 +94,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3 || !args.at(2).startsWith(QLatin1Char('+')) || args.at(2).size() < 3) {
-        QTextStream(stderr) << "usage: Upgrader3 PROGRAM +/afterupgrade0\n";
+        QTextStream(stderr) << "usage: Upgrader3 PROGRAM +/afterupgrade0 [OPTIONS...]\n";
         return 2;
     }
     const QString program = QFileInfo(args.at(1)).absoluteFilePath();
@@ -100,6 +102,7 @@ int main(int argc, char *argv[])
     if (restartArgument.back().isDigit())
         restartArgument.chop(1);
     const QString failedArgument = QStringLiteral("/upgradefailed");
+    const QStringList options = args.mid(3);
 
     if (!waitForProgramExit()) {
         log(QStringLiteral("the program is still running; nothing installed"));
@@ -108,7 +111,7 @@ int main(int argc, char *argv[])
 
     UpgradeSwap swap(QFileInfo(program).absolutePath(), UpgradeSignature::builtInPublicKey());
     bool installed = swap.verifyAll() && swap.swapAll();
-    if (installed && !startProgram(program, restartArgument)) {
+    if (installed && !startProgram(program, restartArgument, options)) {
         log(QStringLiteral("the new program does not start"));
         swap.rollback();
         installed = false;
@@ -119,7 +122,7 @@ int main(int argc, char *argv[])
         log(line);
     if (installed)
         return 0;
-    if (!startProgram(program, failedArgument))
+    if (!startProgram(program, failedArgument, options))
         log(QStringLiteral("cannot start ") + program);
     return 1;
 }

@@ -1,6 +1,9 @@
 #include "TinyHttpServer.h"
 
+#include <QFile>
 #include <QPointer>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -18,7 +21,50 @@ QByteArray reason(int status)
         return "Status";
     }
 }
+QString tlsFile(const QString &name)
+{
+    return qEnvironmentVariable("LWJXC_TEST_DATA") + QStringLiteral("/upgrade/tls/") + name;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 } // namespace
+
+void TinyHttpServer::Listener::incomingConnection(qintptr descriptor)
+{
+    if (!tls)
+        return QTcpServer::incomingConnection(descriptor);
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    socket->setSslConfiguration(*tls);
+    socket->startServerEncryption();
+    addPendingConnection(socket);
+}
+
+bool TinyHttpServer::useTls(const QString &certificateName)
+{
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(tlsFile(certificateName));
+    const QSslKey key(readAll(tlsFile(QStringLiteral("server.key"))), QSsl::Ec);
+    if (chain.isEmpty() || key.isNull() || !QSslSocket::supportsSsl())
+        return false;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain + testAuthority());
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_server.tls = configuration;
+    return true;
+}
+
+QList<QSslCertificate> TinyHttpServer::testAuthority()
+{
+    return QSslCertificate::fromPath(tlsFile(QStringLiteral("ca.pem")));
+}
 
 TinyHttpServer::TinyHttpServer(QObject *parent) : QObject(parent)
 {
@@ -37,7 +83,10 @@ bool TinyHttpServer::listen()
 
 QUrl TinyHttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                    .arg(m_server.tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(m_server.serverPort())
+                    .arg(path));
 }
 
 void TinyHttpServer::setRoute(const QString &path, const Route &route)

@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 
 #include <cmath>
 
@@ -40,6 +41,11 @@ QNetworkReply *UpgradeDownloader::get(const QUrl &url)
     request.setTransferTimeout(kTransferTimeoutMilliseconds);
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("lwjxc/%1 (upgrade)").arg(QCoreApplication::applicationVersion()));
+    if (!m_authorities.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(m_authorities);
+        request.setSslConfiguration(tls);
+    }
     m_cancelled = false;
     m_logOnCancelled = false;
     m_writeFailed = false;

@@ -1,5 +1,8 @@
 #include "UpgradeHandOver.h"
 
+#include "data/DatabaseLocation.h"
+#include "shell/CommandLine.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -39,8 +42,33 @@ QString UpgradeHandOver::upgraderPath(const QString &programFolder)
     return QDir(QFileInfo(temp).isDir() ? temp : programFolder).filePath(upgraderName());
 }
 
+QStringList UpgradeHandOver::carriedArguments(const QStringList &arguments, QString *password)
+{
+    QStringList carried;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (i == 1 && (arg.startsWith(restartArgument()) || arg == failedArgument()))
+            continue;
+        const bool joined = arg.startsWith(QLatin1String("--database="));
+        if ((arg != QLatin1String("--database") || i + 1 >= arguments.size()) && !joined) {
+            carried.append(arg);
+            continue;
+        }
+        const QString value = joined ? arg.mid(arg.indexOf(u'=') + 1) : arguments.at(++i);
+        const DatabaseLocation location = DatabaseLocation::fromArgument(value);
+        // An address the program could not read is passed on as it was, so
+        // the restarted program says the same about it.
+        const bool readable = location.errorText.isEmpty() && !value.isEmpty();
+        if (readable && !location.password.isEmpty())
+            *password = location.password;
+        carried << QStringLiteral("--database")
+                << (readable ? CommandLine::databaseArgument(location) : value);
+    }
+    return carried;
+}
+
 bool UpgradeHandOver::start(const QString &upgraderSource, const QString &programPath, int methodDigit,
-                            QString *error)
+                            QString *error, const QStringList &programArguments)
 {
     const QString programFolder = QFileInfo(programPath).absolutePath();
     QString upgrader = upgraderPath(programFolder);
@@ -54,9 +82,16 @@ bool UpgradeHandOver::start(const QString &upgraderSource, const QString &progra
     }
     QProcess process;
     process.setProgram(upgrader);
-    process.setArguments({QFileInfo(programPath).absoluteFilePath(),
-                          QLatin1Char('+') + restartArgument() + QString::number(methodDigit)});
+    QString password;
+    const QStringList carried = carriedArguments(programArguments, &password);
+    process.setArguments(QStringList{QFileInfo(programPath).absoluteFilePath(),
+                                     QLatin1Char('+') + restartArgument() + QString::number(methodDigit)} +
+                         carried);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Out of sight of "ps", unlike the command line; libpq reads it when the
+    // address has no password.
+    if (!password.isEmpty())
+        environment.insert(QStringLiteral("PGPASSWORD"), password);
     environment.insert(QStringLiteral("LWJXC_UPGRADE_WAIT_PID"),
                        QString::number(QCoreApplication::applicationPid()));
     process.setProcessEnvironment(environment);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The last step of an online upgrade and the first after it: the program
 // writes the upgrader out of itself, starts it and ends; the upgrader swaps
@@ -28,10 +29,20 @@ inline QString upgraderResource()
 // is no temporary folder.
 QString upgraderPath(const QString &programFolder);
 
+// The options the program was started with (arguments[0] is the program),
+// as the upgrader passes them on after "/afterupgrade": the database stays
+// the same over the restart. A database file becomes an absolute path (the
+// program restarts in its own folder); a server address loses its password,
+// which goes to *password for the PGPASSWORD of the restarted program. An
+// earlier "/afterupgrade" or "/upgradefailed" is not carried on.
+QStringList carriedArguments(const QStringList &arguments, QString *password);
+
 // Writes the upgrader from upgraderSource and starts it with the command line
-// "PROGRAM +/afterupgrade<methodDigit>", telling it which process to wait
-// for. False with a reason when the upgrader could not be written or started.
-bool start(const QString &upgraderSource, const QString &programPath, int methodDigit, QString *error);
+// "PROGRAM +/afterupgrade<methodDigit> OPTIONS...", telling it which process
+// to wait for; OPTIONS are the carried programArguments. False with a reason
+// when the upgrader could not be written or started.
+bool start(const QString &upgraderSource, const QString &programPath, int methodDigit, QString *error,
+           const QStringList &programArguments = {});
 
 // After the restart: removes the old files the upgrader kept. The count of
 // files removed.

@@ -147,7 +147,8 @@ void OnlineUpgrade::downloadFinished(UpgradeDownloader::Outcome outcome)
 void OnlineUpgrade::handOver()
 {
     QString reason;
-    if (!UpgradeHandOver::start(m_setup.upgraderSource, m_setup.programPath, m_info.methodDigit(), &reason)) {
+    if (!UpgradeHandOver::start(m_setup.upgraderSource, m_setup.programPath, m_info.methodDigit(), &reason,
+                                m_setup.programArguments)) {
         error(reason + QStringLiteral("，升级已取消。"));
         return backToIdle();
     }

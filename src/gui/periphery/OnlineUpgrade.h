@@ -31,6 +31,9 @@ public:
         QByteArray publicKey;
         // Where the upgrader is copied from (the program's own resource).
         QString upgraderSource;
+        // The program's command line, whose options (its database) the
+        // upgraded program is started with again.
+        QStringList programArguments;
     };
     enum class State { Idle, Checking, Downloading, Finished, HandedOver };
 

@@ -839,6 +839,7 @@ void TMainForm::checkForUpgrade()
         setup.programTitle = caption();
         setup.publicKey = UpgradeSignature::builtInPublicKey();
         setup.upgraderSource = UpgradeHandOver::upgraderResource();
+        setup.programArguments = QCoreApplication::arguments();
         m_upgrade = new OnlineUpgrade(setup, this);
         // The upgrader waits for this process to end before it swaps files.
         connect(m_upgrade, &OnlineUpgrade::handedOver, this, [this] {

@@ -1,7 +1,8 @@
 // A stand-in for the shop program in the hand-over tests, built as version 1
-// and version 2. "--hand-over UPGRADER" hands over the way the program does;
-// a start after an upgrade tidies up the way the program does. Every start
-// notes its version and argument in "started.txt" next to itself.
+// and version 2. "--hand-over UPGRADER [OPTIONS...]" hands over the way the
+// program started with OPTIONS does; a start after an upgrade tidies up the
+// way the program does. Every start notes its version, its arguments and any
+// PGPASSWORD in "started.txt" next to itself.
 
 #include "periphery/UpgradeHandOver.h"
 
@@ -16,8 +17,8 @@ int main(int argc, char *argv[])
     const QDir folder(QCoreApplication::applicationDirPath());
     if (args.value(1) == QLatin1String("--hand-over")) {
         QString error;
-        const bool started =
-            UpgradeHandOver::start(args.value(2), QCoreApplication::applicationFilePath(), 0, &error);
+        const bool started = UpgradeHandOver::start(args.value(2), QCoreApplication::applicationFilePath(), 0,
+                                                    &error, QStringList{args.at(0)} + args.mid(3));
         return started ? 0 : 1;
     }
     int removed = 0;
@@ -26,9 +27,11 @@ int main(int argc, char *argv[])
     QFile note(folder.filePath(QStringLiteral("started.txt")));
     if (!note.open(QIODevice::WriteOnly))
         return 1;
-    note.write(QStringLiteral("version=%1 argument=%2 removed=%3")
-                   .arg(QLatin1String(LWJXC_FIXTURE_VERSION), args.value(1))
-                   .arg(removed)
-                   .toUtf8());
+    QString text = QStringLiteral("version=%1 argument=%2 removed=%3")
+                       .arg(QLatin1String(LWJXC_FIXTURE_VERSION), args.mid(1).join(u' '))
+                       .arg(removed);
+    if (qEnvironmentVariableIsSet("PGPASSWORD"))
+        text += QStringLiteral(" PGPASSWORD=") + qEnvironmentVariable("PGPASSWORD");
+    note.write(text.toUtf8());
     return 0;
 }

@@ -28,6 +28,8 @@ private slots:
     void unsignedFilesAreRefused_data();
     void unsignedFilesAreRefused();
     void cancelRemovesThePartialFile();
+    void httpsOnlyWithAVerifiedCertificate_data();
+    void httpsOnlyWithAVerifiedCertificate();
 
 private:
     UpgradeInfo::File signedFile(const QString &name, const QByteArray &content);
@@ -273,6 +275,49 @@ void TestUpgradeDownloader::cancelRemovesThePartialFile()
     QTRY_COMPARE(finished.size(), 1);
     QCOMPARE(finished.constFirst().constFirst().value<Outcome>(), Outcome::Cancelled);
     QCOMPARE(folderEntries(), QStringList());
+}
+
+void TestUpgradeDownloader::httpsOnlyWithAVerifiedCertificate_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<bool>("trustAuthority");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("authority trusted") << u"server.pem"_s << true << true;
+    QTest::newRow("authority unknown") << u"server.pem"_s << false << false;
+    QTest::newRow("certificate of another host") << u"otherhost.pem"_s << true << false;
+}
+
+void TestUpgradeDownloader::httpsOnlyWithAVerifiedCertificate()
+{
+    QFETCH(QString, certificate);
+    QFETCH(bool, trustAuthority);
+    QFETCH(bool, accepted);
+    m_server = std::make_unique<TinyHttpServer>();
+    QVERIFY(m_server->useTls(certificate));
+    QVERIFY(m_server->listen());
+    QCOMPARE(m_server->url(u"/"_s).scheme(), u"https"_s);
+    m_server->setRoute(u"/lwjxc.inf"_s, "#date=01/01/2030\n");
+    const UpgradeInfo::File file = signedFile(u"lwjxc"_s, "NEW PROGRAM");
+    UpgradeDownloader downloader(UpgradeTestKey::publicKey());
+    if (trustAuthority)
+        downloader.addTrustedAuthorities(TinyHttpServer::testAuthority());
+
+    QSignalSpy got(&downloader, &UpgradeDownloader::infoFetched);
+    QSignalSpy failed(&downloader, &UpgradeDownloader::infoUnavailable);
+    downloader.fetchInfo(m_server->url(u"/lwjxc.inf"_s));
+    QTRY_COMPARE_WITH_TIMEOUT(got.size() + failed.size(), 1, 10000);
+    QCOMPARE(got.size(), accepted ? 1 : 0);
+    if (!accepted)
+        QCOMPARE(failed.constFirst().constFirst().toBool(), true); // told, not silent
+
+    QCOMPARE(run(downloader, {file}), accepted ? Outcome::Finished : Outcome::CertificateError);
+    QCOMPARE(downloaded(u"lwjxc.uTMP"_s), accepted ? QByteArray("NEW PROGRAM") : "<missing>");
+    if (!accepted) {
+        QCOMPARE(folderEntries(), QStringList());
+        QCOMPARE(downloader.problem(), file.address);
+        // The refused handshakes never got as far as a request.
+        QCOMPARE(m_server->requests(), QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUpgradeDownloader)

@@ -62,6 +62,7 @@ private slots:
     void noNewerVersion();
     void silentWhenNothingAnswers_data();
     void silentWhenNothingAnswers();
+    void certificateErrorEndsTheCheck();
     void laterEndsTheCheck();
     void questionBoxHasTheProgramsButtons();
     void browserMethodOpensTheFirstAddress();
@@ -227,6 +228,24 @@ void TestOnlineUpgrade::silentWhenNothingAnswers()
     m_upgrade->check();
     QVERIFY(idle.wait(10000));
     QCOMPARE(Prompter::shownTexts(), QStringList());
+}
+
+// A site whose certificate does not verify may be someone else's: the check
+// ends with a message instead of silently, and nothing is asked or fetched.
+void TestOnlineUpgrade::certificateErrorEndsTheCheck()
+{
+    m_server = std::make_unique<TinyHttpServer>();
+    QVERIFY(m_server->useTls());
+    QVERIFY(m_server->listen());
+    serveInfo(dateText(UpgradeSettings::releaseDate().addDays(1)), {fileAddress(u"a"_s, "A")});
+    start();
+    QVERIFY(waitIdle());
+    QCOMPARE(Prompter::shown().size(), 1);
+    QCOMPARE(Prompter::shown().constFirst().kind, Prompter::Kind::Error);
+    QCOMPARE(Prompter::lastText(), u"无法确认升级服务器 127.0.0.1 的身份（证书错误），升级检查已取消。"_s);
+    QCOMPARE(m_server->requests(), QStringList());
+    QVERIFY(!m_upgrade->downloadWindow());
+    QCOMPARE(QDir(m_programFolder->path()).entryList({u"*.uTMP*"_s}, QDir::Files), QStringList());
 }
 
 void TestOnlineUpgrade::laterEndsTheCheck()
