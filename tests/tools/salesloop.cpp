@@ -9,8 +9,15 @@
 //   salesloop make FILE                 a new shop with six stock rows
 //   salesloop open FILE                 opens the shop; prints "open" or the
 //                                       refusal; exit code 0 or 2
+//   salesloop orders FILE NAME COUNT    a counter called NAME: COUNT times
+//                                       "+" for a new order number and one
+//                                       to three sales on it for customer
+//                                       NAME; prints "O <number>" per order
+//                                       (FILE may be a server address)
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
+#include "sales/OrderCounter.h"
+#include "sales/OrderNumber.h"
 #include "sales/SalesLedger.h"
 #include "shell/Session.h"
 
@@ -114,6 +121,42 @@ void step(SalesLedger &ledger, const Session &admin, QRandomGenerator &random, c
     }
 }
 
+int orders(const QString &file, const QString &name, int count)
+{
+    Database db(DatabaseLocation::fromArgument(file), QStringLiteral("counter"));
+    if (!db.isOpen()) {
+        say(db.errorText());
+        return 2;
+    }
+    QList<qint64> stock;
+    for (QSqlQuery q = OpenStatement(db, QStringLiteral("select id from data order by id")); q.next();)
+        stock << q.value(0).toLongLong();
+    OrderCounter counter(db);
+    SalesLedger ledger(db);
+    const QDate today = QDate::currentDate();
+    qint64 at = 0;
+    int failures = 0;
+    for (int order = 0; order < count; ++order) {
+        at = counter.claim(today, OrderNumber::next(at));
+        const QString number = OrderNumber::compose(today, at);
+        for (int line = 0; line <= order % 3; ++line) {
+            SaleRequest sale;
+            sale.stockId = stock.at((order + line) % stock.size());
+            sale.quantity = 1;
+            sale.price = 50;
+            sale.orderNumber = number;
+            sale.customer = name;
+            sale.saleDate = today;
+            if (ledger.book(sale).result != SaleBooking::Result::Booked) {
+                say(QStringLiteral("E not booked on ") + number);
+                ++failures;
+            }
+        }
+        say(QStringLiteral("O ") + number);
+    }
+    return failures == 0 ? 0 : 4;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -127,10 +170,13 @@ int main(int argc, char *argv[])
             return openOnly(args.at(2));
         if (args.size() >= 4 && args.at(1) == QLatin1String("loop"))
             return loop(args.at(2), args.at(3).toUInt(), args.size() >= 5 ? args.at(4).toLongLong() : 0);
+        if (args.size() >= 5 && args.at(1) == QLatin1String("orders"))
+            return orders(args.at(2), args.at(3), args.at(4).toInt());
     } catch (const DatabaseError &error) {
         say(error.message());
         return 3;
     }
-    std::fputs("usage: salesloop make FILE | loop FILE SEED [ROUNDS] | open FILE\n", stderr);
+    std::fputs("usage: salesloop make FILE | loop FILE SEED [ROUNDS] | open FILE | orders FILE NAME COUNT\n",
+               stderr);
     return 1;
 }

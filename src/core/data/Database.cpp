@@ -362,6 +362,32 @@ QString reasonOf(const QSqlError &error)
     detail = detail.section(u'\n', 0, 0).trimmed();
     return detail.isEmpty() ? QStringLiteral("连接已断开") : detail;
 }
+
+// What the operator can do when the server wants a password it did not get
+// (libpq's words); empty for any other refusal. The password itself is never
+// repeated: libpq's messages do not carry it.
+QString passwordAdvice(const QString &reason)
+{
+    QString advice;
+    if (reason.contains(QLatin1String("no password supplied")))
+        advice = QStringLiteral("服务器要求口令，但没有得到口令。");
+    else if (reason.contains(QLatin1String("password authentication failed")))
+        advice = QStringLiteral("服务器不接受这个口令。");
+    else
+        return advice;
+    advice += QStringLiteral("请把口令写入 ~/.pgpass（只许本人读写：chmod 600 ~/.pgpass）"
+                             "或环境变量 PGPASSWORD，数据库地址中不要写口令。");
+    const QString passFile = qEnvironmentVariableIsEmpty("PGPASSFILE")
+                                 ? QDir::home().filePath(QStringLiteral(".pgpass"))
+                                 : qEnvironmentVariable("PGPASSFILE");
+    const QFileInfo info(passFile);
+    const auto othersMayRead = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                               QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (info.isFile() && (info.permissions() & othersMayRead))
+        advice += QStringLiteral("\n%1 其他用户也能读取，因此没有被使用；请执行 chmod 600 %1。")
+                      .arg(QDir::toNativeSeparators(passFile));
+    return advice;
+}
 } // namespace
 
 bool Database::openPostgreSQL()
@@ -373,9 +399,12 @@ bool Database::openPostgreSQL()
     m_db.setPassword(m_location.password);
     m_db.setDatabaseName(m_location.database);
     m_db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc"));
-    if (!m_db.open())
-        return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）")
-                        .arg(m_location.displayName(), reasonOf(m_db.lastError())));
+    if (!m_db.open()) {
+        const QString reason = reasonOf(m_db.lastError());
+        const QString advice = passwordAdvice(reason);
+        return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）").arg(m_location.displayName(), reason) +
+                    (advice.isEmpty() ? QString() : u'\n' + advice));
+    }
     QSqlQuery settings(m_db);
     settings.exec(QStringLiteral("SET client_min_messages TO WARNING"));
     return true;

@@ -55,7 +55,13 @@ qint64 OrderCounter::claim(QDate day, qint64 wanted)
     WriteTransaction tx(m_db);
     if (!tx.isActive())
         throw DatabaseError(QStringLiteral("无法取得销售单号：%1").arg(tx.errorText()), upsert);
-    const qint64 counter = ScalarValue(m_db, upsert, {dayKey(day), floor}).toLongLong();
+    qint64 counter = 0;
+    try {
+        counter = ScalarValue(m_db, upsert, {dayKey(day), floor}).toLongLong();
+    } catch (const DatabaseError &error) {
+        // The operator hears what failed, not only the database's words.
+        throw DatabaseError(QStringLiteral("无法取得销售单号：%1").arg(error.message()), upsert);
+    }
     if (!tx.commit())
         throw DatabaseError(QStringLiteral("无法取得销售单号：%1").arg(tx.errorText()), upsert);
     m_held.insert(counter);

@@ -485,16 +485,33 @@ void SalePanel::composeOrderNumber()
         m_orderBox->setText(number);
 }
 
-void SalePanel::claimOrderCounter(qint64 wanted)
+bool SalePanel::claimOrderCounter(qint64 wanted)
 {
     qint64 counter = wanted;
+    bool claimed = true;
     try {
         counter = m_orderCounter.claim(Clock::current().today(), wanted);
     } catch (const DatabaseError &error) {
         Prompter::error(&m_form, error.message());
+        claimed = false;
     }
     m_form.setOrderCounter(counter);
     m_steppedBack = false;
+    return claimed;
+}
+
+bool SalePanel::ensureOrderNumberIsOurs()
+{
+    // A number stepped back to or typed in is the operator's choice.
+    const QDate today = Clock::current().today();
+    const qint64 counter = m_form.orderCounter();
+    if (m_steppedBack || m_orderBox->text() != ComposeOrderNumber(today, counter) ||
+        m_orderCounter.holds(today, counter))
+        return true;
+    if (!claimOrderCounter(counter))
+        return false;
+    composeOrderNumber();
+    return true;
 }
 
 void SalePanel::nextOrder()
@@ -628,6 +645,9 @@ void SalePanel::confirm()
         m_saleDateBox->setFocus(Qt::OtherFocusReason);
         return;
     }
+
+    if (!ensureOrderNumberIsOurs())
+        return;
 
     SaleRequest sale;
     sale.stockId = m_stock.id;

@@ -93,7 +93,13 @@ private:
     void showStockQuantity(double quantity);
     // Makes `wanted` (or, when another counter holds it, the next free
     // counter) this program's current order counter.
-    void claimOrderCounter(qint64 wanted);
+    // False when the database could not be asked (the operator was told);
+    // the counter is then `wanted`, not yet this counter's own.
+    bool claimOrderCounter(qint64 wanted);
+    // Before a line is booked: an order number of today that the database
+    // has not handed to this counter (the claim failed, or the day turned
+    // since) is asked for again. False when it still cannot be had.
+    bool ensureOrderNumberIsOurs();
 
     TMainForm &m_form;
     const Database &m_db;

@@ -2,7 +2,9 @@
 #include "data/QueryHelpers.h"
 #include "sales/OrderCounter.h"
 #include "sales/OrderNumber.h"
+#include "shell/CommandLine.h"
 
+#include <QProcess>
 #include <QSet>
 #include <QSqlQuery>
 #include <QtTest>
@@ -22,6 +24,7 @@ private slots:
     void twoCountersNeverShareANumber();
     void numbersInSaleLinesAreNotHandedOutAgain();
     void countersRacingEachGetTheirOwnNumbers();
+    void countersInTwoProgramsNeverShareAnOrder();
     void olderFileWithoutTheCounterTableGetsIt();
 };
 
@@ -137,6 +140,41 @@ void TestOrderCounter::countersRacingEachGetTheirOwnNumbers()
         }
     }
     QCOMPARE(*std::max_element(all.begin(), all.end()), qint64(kCounters * kPresses));
+}
+
+// Two counters as two programs on one database, each taking new order numbers
+// and booking onto them at the same time: no order gets lines of both.
+void TestOrderCounter::countersInTwoProgramsNeverShareAnOrder()
+{
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/salesloop");
+    const QString where = CommandLine::databaseArgument(t.location());
+    QCOMPARE(QProcess::execute(helper, {QStringLiteral("make"), where}), 0);
+    constexpr int kOrders = 40;
+    QProcess counters[2];
+    const QString names[2] = {QStringLiteral("A"), QStringLiteral("B")};
+    for (int c = 0; c < 2; ++c)
+        counters[c].start(helper, {QStringLiteral("orders"), where, names[c], QString::number(kOrders)});
+    QSet<QString> reported;
+    for (QProcess &counter : counters) {
+        QVERIFY(counter.waitForFinished(120000));
+        const QString output = QString::fromUtf8(counter.readAllStandardOutput());
+        QVERIFY2(counter.exitStatus() == QProcess::NormalExit && counter.exitCode() == 0, qPrintable(output));
+        for (const QString &line : output.split(u'\n', Qt::SkipEmptyParts))
+            reported << line;
+    }
+    QCOMPARE(reported.size(), 2 * kOrders); // every "O <number>" different
+
+    QSqlQuery shared = OpenStatement(
+        t.db(), QStringLiteral("select z from data1 group by z having count(distinct g) > 1 order by z"));
+    QStringList mixed;
+    while (shared.next())
+        mixed << shared.value(0).toString();
+    QCOMPARE(mixed, QStringList());
+    const int lines = kOrders / 3 * 6 + (kOrders % 3 >= 1 ? 1 : 0) + (kOrders % 3 >= 2 ? 2 : 0);
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from data1")).toInt(), 2 * lines);
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(distinct z) from data1")).toInt(), 2 * kOrders);
 }
 
 void TestOrderCounter::olderFileWithoutTheCounterTableGetsIt()

@@ -567,6 +567,22 @@ void TestSalePanel::anotherCounterNeverGetsOurNumber()
     QCOMPARE(box("Edit34")->text(), u"20240305002"_s);
     m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
     QCOMPARE(box("Edit34")->text(), u"20240305005"_s);
+
+    // "+" while the database cannot hand out a number: the operator is
+    // told, and before a sale goes on the number it is asked for again, for
+    // the other counter may have been given it meanwhile.
+    Database &db = m_shop->database.db();
+    QSqlQuery table(db.connection());
+    QVERIFY(table.exec(u"alter table ordercounter rename to ordercounter_away"_s));
+    m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
+    QCOMPARE(Prompter::shown().size(), 1);
+    QVERIFY2(Prompter::lastText().startsWith(u"无法取得销售单号"_s), qPrintable(Prompter::lastText()));
+    QCOMPARE(box("Edit34")->text(), u"20240305006"_s);
+    QVERIFY(table.exec(u"alter table ordercounter_away rename to ordercounter"_s));
+    QCOMPARE(otherCounter.claim(QDate(2024, 3, 5), 6), 6);
+    confirm();
+    QCOMPARE(ScalarValue(db, u"select z from data1"_s).toString(), u"20240305007"_s);
+    QCOMPARE(box("Edit34")->text(), u"20240305007"_s);
 }
 
 void TestSalePanel::orderLookupFillsAndEmpties()
