@@ -148,13 +148,14 @@ void TestOnlineUpgrade::start(const QString &programPath)
     setup.releaseDate = UpgradeSettings::releaseDate();
     setup.programPath = programPath.isEmpty() ? m_programFolder->filePath(u"lwjxc"_s) : programPath;
     setup.programTitle = kTitle;
+    setup.programArguments = {setup.programPath, u"--database=/shop/data.mdb"_s};
     setup.publicKey = UpgradeTestKey::publicKey();
     // Notes its command line where the test can read it.
     setup.upgraderSource = m_programFolder->filePath(u"fake-upgrader.sh"_s);
     QFile script(setup.upgraderSource);
     if (script.open(QIODevice::WriteOnly))
-        script.write(
-            "#!/bin/sh\necho \"$0|$1|$2|$LWJXC_UPGRADE_WAIT_PID\" > \"$(dirname \"$0\")/cmdline.txt\"\n");
+        script.write("#!/bin/sh\necho \"$0|$1|$2|$LWJXC_UPGRADE_WAIT_PID|$3 $4\" > \"$(dirname "
+                     "\"$0\")/cmdline.txt\"\n");
     script.close();
     m_upgrade = new OnlineUpgrade(setup, m_window.get());
     m_upgrade->openInBrowser = [this](const QUrl &url) {
@@ -379,7 +380,9 @@ void TestOnlineUpgrade::downloadFinishesAndHandsOver()
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     };
     QTRY_VERIFY(!cmdline().isEmpty());
-    QCOMPARE(cmdline(), u"%1|%2|+/afterupgrade0|%3"_s.arg(upgrader, m_programFolder->filePath(u"lwjxc"_s))
+    // The program's database goes along to the restart.
+    QCOMPARE(cmdline(), u"%1|%2|+/afterupgrade0|%3|--database /shop/data.mdb"_s
+                            .arg(upgrader, m_programFolder->filePath(u"lwjxc"_s))
                             .arg(QCoreApplication::applicationPid()));
 }
 
