@@ -646,20 +646,20 @@ void SalePanel::confirm()
         return;
     }
 
-    if (!ensureOrderNumberIsOurs())
-        return;
-
     SaleRequest sale;
     sale.stockId = m_stock.id;
     sale.price = *SaleCompute::parseNumber(m_priceBox->text());
     sale.quantity = quantity;
     sale.debt = *SaleCompute::parseNumber(m_debtBox->text());
-    sale.orderNumber = m_orderBox->text();
     sale.customer = customer;
     sale.address = m_addressBox->text();
     sale.contact = m_contactBox->text();
     sale.remark = m_remarkBox->text();
     sale.saleDate = saleDate;
+    // After the boxes are read: a new number empties the customer boxes.
+    if (!ensureOrderNumberIsOurs())
+        return;
+    sale.orderNumber = m_orderBox->text();
     SaleBooking booking;
     try {
         booking = SalesLedger(m_db).book(sale);
