@@ -11,6 +11,27 @@ DatabaseError::DatabaseError(const QString &message, const QString &sql)
 {}
 
 namespace {
+StatementRecorder *activeRecorder = nullptr;
+} // namespace
+
+StatementRecorder::StatementRecorder()
+{
+    activeRecorder = this;
+}
+
+StatementRecorder::~StatementRecorder()
+{
+    if (activeRecorder == this)
+        activeRecorder = nullptr;
+}
+
+void RecordStatement(const QString &sql, const QVariantList &values)
+{
+    if (activeRecorder)
+        activeRecorder->m_statements.append({sql, values});
+}
+
+namespace {
 
 [[noreturn]] void raise(const QSqlQuery &query, const QString &sql)
 {
@@ -43,6 +64,7 @@ QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values
     // damaged file.
     if (!isRead(sql) && !db.ensureWritable())
         throw DatabaseError(db.writeRefusal().isEmpty() ? db.errorText() : db.writeRefusal(), sql);
+    RecordStatement(sql, values);
     QSqlQuery query(db.connection());
     query.setForwardOnly(forwardOnly);
     if (attempt(query, sql, values))

@@ -26,6 +26,31 @@ private:
 // The statement helpers every window goes through. Typed values always travel
 // as bound parameters ("?"), never inside the SQL text.
 
+// Every statement run through these helpers while one is alive, with its
+// values: the benchmarks replay exactly what an action ran in the database's
+// own shell. One at a time, on the thread that runs the statements.
+class StatementRecorder
+{
+public:
+    struct Statement
+    {
+        QString sql;
+        QVariantList values;
+    };
+    StatementRecorder();
+    ~StatementRecorder();
+    StatementRecorder(const StatementRecorder &) = delete;
+    StatementRecorder &operator=(const StatementRecorder &) = delete;
+    const QList<Statement> &statements() const { return m_statements; }
+    void clear() { m_statements.clear(); }
+
+private:
+    friend void RecordStatement(const QString &sql, const QVariantList &values);
+    QList<Statement> m_statements;
+};
+// Hands a statement run outside these helpers (BEGIN, COMMIT) to the recorder.
+void RecordStatement(const QString &sql, const QVariantList &values = {});
+
 // Runs a SELECT and returns the query standing before its first row.
 QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantList &values = {});
 
