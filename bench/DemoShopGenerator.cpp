@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/DatabaseLocation.h"
 #include "data/PinyinInitials.h"
+#include "data/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -1055,8 +1056,23 @@ bool DemoShopGenerator::fill(Database &db, bool clearExisting)
                 return fail(QStringLiteral("无法清空数据表 %1：%2").arg(table, q.lastError().text()));
         }
     }
+    // A million rows go in several times faster without indexes to keep in
+    // order: they are dropped here and each is built once, sorted, after the
+    // rows are in, by the same statements that give a new database its own.
+    const QStringList indexes = Schema::indexStatements();
+    for (const QString &statement : indexes) {
+        // "CREATE INDEX IF NOT EXISTS <name> ON ..."
+        if (!q.exec(QStringLiteral("DROP INDEX IF EXISTS ") + statement.section(u' ', 5, 5)))
+            return fail(QStringLiteral("无法删除索引：%1").arg(q.lastError().text()));
+    }
     if (!writeStock(db) || !writeSales(db))
         return false;
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        report(QStringLiteral("建立索引"), i, indexes.size());
+        if (!q.exec(indexes.at(i)))
+            return fail(QStringLiteral("无法建立索引：%1").arg(q.lastError().text()));
+    }
+    report(QStringLiteral("建立索引"), indexes.size(), indexes.size());
     report(QStringLiteral("提交"), 0, 1);
     if (!tx.commit())
         return fail(

@@ -3,11 +3,14 @@
 // list queried again, ticket and customer list refreshed) and opening the
 // sale panel on a row.
 //
-//   bench_sale [--db FILE] [--stock N] [--sales N] [--runs R]
+//   bench_sale [--database FILE|URL] [--stock N] [--sales N] [--runs R]
 //
 // The benchmark sells into a copy of FILE, so the generated shop stays as it
 // was. A missing FILE is generated first with lwjxc-datagen (next to this
-// program).
+// program). On PostgreSQL (a postgresql:// address, loaded beforehand with
+// lwjxc-datagen --out URL) it sells into that database itself: use a scratch
+// one. The statements of one booking and of one confirmation are replayed in
+// the database's own shell (sqlite3 on the copy, psql on the server).
 
 #include "BenchSupport.h"
 #include "common/DataGrid.h"
@@ -39,9 +42,7 @@
 
 #include <algorithm>
 
-using BenchSupport::median;
 using BenchSupport::out;
-using BenchSupport::percentile90;
 using BenchSupport::report;
 
 int main(int argc, char **argv)
@@ -62,8 +63,9 @@ int main(int argc, char **argv)
     // Preferences, layouts and the sold-into copy stay in a temporary folder.
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-sale-XXXXXX")));
     BenchSupport::keepSettingsIn(home);
-    const QString copy = home.filePath(QStringLiteral("data.mdb"));
-    if (!QFile::copy(file, copy)) {
+    const bool server = BenchSupport::isServer(file);
+    const QString copy = server ? file : home.filePath(QStringLiteral("data.mdb"));
+    if (!server && !QFile::copy(file, copy)) {
         out() << "cannot copy " << file << Qt::endl;
         return 1;
     }
@@ -76,9 +78,11 @@ int main(int argc, char **argv)
     }
     out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
           << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
-          << ", customers: " << CustomerLookup(db).names().size()
-          << ", synchronous: " << ScalarValue(db, QStringLiteral("pragma synchronous")).toInt()
-          << " (2 = FULL)" << Qt::endl;
+          << ", customers: " << CustomerLookup(db).names().size() << ", engine: " << db.dialect().name();
+    if (!server)
+        out() << ", synchronous: " << ScalarValue(db, QStringLiteral("pragma synchronous")).toInt()
+              << " (2 = FULL)";
+    out() << ", load average: " << BenchSupport::loadAverage() << Qt::endl;
 
     // Rows with stock for the two sales of every run, spread over the table.
     QList<qint64> rows;
@@ -94,7 +98,9 @@ int main(int argc, char **argv)
 
     // 1. The booking transaction alone.
     QList<double> booking;
+    QStringList bookingSql;
     for (int run = 0; run < runs; ++run) {
+        StatementRecorder recorder;
         SaleRequest sale;
         sale.stockId = rowOf(run);
         sale.price = 99.5;
@@ -106,6 +112,7 @@ int main(int argc, char **argv)
         timer.start();
         const SaleBooking booked = SalesLedger(db).book(sale);
         booking << timer.nsecsElapsed() / 1e6;
+        bookingSql = BenchSupport::replayable(recorder);
         if (booked.result != SaleBooking::Result::Booked) {
             out() << "booking refused" << Qt::endl;
             return 1;
@@ -132,6 +139,7 @@ int main(int argc, char **argv)
     // confirmation, each with the repaint the operator waits for.
     QList<double> opening;
     QList<double> confirming;
+    QStringList confirmSql;
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
@@ -143,11 +151,13 @@ int main(int argc, char **argv)
             return 1;
         }
         quantity->setText(QStringLiteral("1"));
+        StatementRecorder recorder;
         timer.restart();
         sale->confirm();
         table->viewport()->repaint();
         form.ticketPanel()->repaint();
         confirming << timer.nsecsElapsed() / 1e6;
+        confirmSql = BenchSupport::replayable(recorder);
         if (!Prompter::shown().isEmpty() || form.salePanel()->isVisible()) {
             out() << "the sale was not saved: " << Prompter::shownTexts().join(QLatin1Char('|')) << Qt::endl;
             return 1;
@@ -164,15 +174,23 @@ int main(int argc, char **argv)
         requery << timer.nsecsElapsed() / 1e6;
     }
 
+    // The same statements in the shell, on the same (copied) file or server.
+    form.close();
+    const QList<double> shellBooking = BenchSupport::shellTimes(copy, bookingSql, runs);
+    const QList<double> shellConfirm = BenchSupport::shellTimes(copy, confirmSql, runs);
+
     out() << Qt::fixed;
     out().setRealNumberPrecision(2);
     out() << "runs: " << runs << Qt::endl;
     report(QStringLiteral("booking transaction alone (synchronous=FULL)"), booking, 2);
-    report(QStringLiteral("confirming a sale (booking, 查询, ticket, customer list, repaint)"), confirming,
-           60);
+    report(QStringLiteral("  shell, the same %1 booking statements").arg(bookingSql.size()), shellBooking, 0);
+    BenchSupport::reportRatio(QStringLiteral("booking"), booking, shellBooking);
+    report(QStringLiteral("confirming a sale (booking, stock row, ticket, customer list, repaint)"),
+           confirming, 20);
+    report(QStringLiteral("  shell, the same %1 confirmation statements").arg(confirmSql.size()),
+           shellConfirm, 0);
+    BenchSupport::reportRatio(QStringLiteral("confirmation"), confirming, shellConfirm);
     report(QStringLiteral("opening the sale panel on a row (customer list included)"), opening, 50);
-    out() << "  of the confirmation: the stock list's 查询 with repaint alone, median ms: " << median(requery)
-          << Qt::endl;
-    form.close();
+    report(QStringLiteral("  the stock list's 查询 with repaint alone (no longer part of it)"), requery, 0);
     return 0;
 }

@@ -1,15 +1,19 @@
 // Times the stock list's hot paths on a large generated shop: one keystroke in
 // the name-initials box, "全部记录" with its drop-down lists, the memory of
-// the whole list loaded, and the sqlite3 shell running the same statements.
+// the whole list loaded, and the database's own shell (sqlite3 or psql)
+// running exactly the statements each action ran.
 //
-//   bench_stocklist [--db FILE] [--stock N] [--runs R]
+//   bench_stocklist [--database FILE|URL] [--stock N] [--sales N] [--runs R]
 //
-// A missing FILE is generated first with lwjxc-datagen (next to this program).
+// A missing FILE is generated first with lwjxc-datagen (next to this program);
+// a PostgreSQL shop is loaded beforehand with lwjxc-datagen --out URL. The
+// benchmark only reads (and writes one session row at sign-in).
 
 #include "BenchSupport.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
 #include "data/Dialect.h"
+#include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "data/SqlListModel.h"
 #include "shell/SessionLog.h"
@@ -33,9 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using BenchSupport::median;
 using BenchSupport::out;
-using BenchSupport::percentile90;
 using BenchSupport::report;
 
 namespace {
@@ -52,47 +54,6 @@ double residentMegabytes()
     return -1;
 }
 
-// The statement text as the list runs it, with the values spliced in for the
-// shell (the benchmark's own fixed texts, no operator input).
-QString shellStatements(const SqlListQuery &query, int firstScreen)
-{
-    QStringList columns;
-    for (const QString &field : query.fields)
-        columns << SqlListModel::identifier(field);
-    QString condition = query.condition;
-    for (const QVariant &value : query.values) {
-        QString text = value.toString();
-        text.replace(QLatin1Char('\''), QStringLiteral("''"));
-        condition.replace(condition.indexOf(QLatin1Char('?')), 1,
-                          QLatin1Char('\'') + text + QLatin1Char('\''));
-    }
-    const QString base = QStringLiteral("select ") + columns.join(QStringLiteral(", ")) +
-                         QStringLiteral(" from data") +
-                         (condition.isEmpty() ? QString() : QStringLiteral(" where ") + condition);
-    QStringList sums{QStringLiteral("count(*)")};
-    for (const QString &field : StockQuery::summedFields())
-        sums << QStringLiteral("sum(q.") + SqlListModel::identifier(field) + QLatin1Char(')');
-    return QStringLiteral("select ") + sums.join(QStringLiteral(", ")) + QStringLiteral(" from (") + base +
-           QStringLiteral(") q;\nselect * from (") + base +
-           QStringLiteral(") q order by q.id asc nulls first limit %1 offset 0;\n").arg(firstScreen);
-}
-
-// Wall time of `sqlite3 FILE < sql`, process start included.
-double shellMilliseconds(const QString &file, const QString &sql)
-{
-    QProcess shell;
-    QElapsedTimer timer;
-    timer.start();
-    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), file});
-    if (!shell.waitForStarted())
-        return -1;
-    shell.write(sql.toUtf8());
-    shell.closeWriteChannel();
-    shell.waitForFinished(60000);
-    shell.readAllStandardOutput();
-    return timer.nsecsElapsed() / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -101,22 +62,17 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite shop file"),
-                                QStringLiteral("file"), QStringLiteral("/tmp/lwjxc-bench-100k.mdb"));
-    QCommandLineOption stockOption(QStringLiteral("stock"), QStringLiteral("stock rows to generate"),
-                                   QStringLiteral("n"), QStringLiteral("100000"));
-    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
-                                  QStringLiteral("21"));
+    const BenchSupport::ShopOptions shopOptions(21);
+    shopOptions.addTo(parser);
     QCommandLineOption grabOption(QStringLiteral("grab"),
                                   QStringLiteral("save a picture of the window and stop"),
                                   QStringLiteral("png"));
-    parser.addOptions({dbOption, stockOption, runsOption, grabOption});
+    parser.addOption(grabOption);
     parser.process(app);
-    const QString file = parser.value(dbOption);
-    const int runs = std::max(1, parser.value(runsOption).toInt());
-
-    if (!BenchSupport::ensureShop(file, parser.value(stockOption), parser.value(stockOption)))
+    const QString file = shopOptions.shopFile(parser);
+    if (file.isEmpty())
         return 1;
+    const int runs = shopOptions.runs(parser);
 
     // Preferences and layouts of this run stay out of the user's folders.
     QTemporaryDir home;
@@ -143,20 +99,24 @@ int main(int argc, char **argv)
     SqlListModel *model = list->listModel();
     QTableView *table = list->grid()->view();
     auto *nameBox = form.findChild<QLineEdit *>(QStringLiteral("nameInitialsBox"));
-    out() << "rows in data: " << model->totalCount() << Qt::endl;
+    out() << "engine: " << db.dialect().name() << ", rows in data: " << model->totalCount()
+          << ", load average: " << BenchSupport::loadAverage() << Qt::endl;
     if (parser.isSet(grabOption)) {
         QCoreApplication::processEvents();
         return form.grab().save(parser.value(grabOption)) ? 0 : 1;
     }
 
     // One keystroke: the statement, the model reset, the footer sums and the
-    // first screen painted.
+    // first screen painted. The statements of one keystroke are kept for the
+    // shell.
     const QStringList keystrokes{QStringLiteral("l"),  QStringLiteral("lg"), QStringLiteral("lgx"),
                                  QStringLiteral("lg"), QStringLiteral("l"),  QStringLiteral("s")};
     QList<double> keystroke;
     QList<double> keystrokePaint;
+    QStringList keySql;
     for (int run = 0; run < runs; ++run) {
         for (const QString &text : keystrokes) {
+            StatementRecorder recorder;
             QElapsedTimer timer;
             timer.start();
             nameBox->setText(text);
@@ -165,6 +125,8 @@ int main(int argc, char **argv)
             table->viewport()->repaint();
             keystroke << timer.nsecsElapsed() / 1e6;
             keystrokePaint << (timer.nsecsElapsed() - queried) / 1e6;
+            if (text == QLatin1String("lg"))
+                keySql = BenchSupport::replayable(recorder);
         }
     }
     nameBox->clear();
@@ -173,15 +135,25 @@ int main(int argc, char **argv)
         f.nameInitials = QStringLiteral("lg");
         return f;
     }());
+    QList<double> ourKey;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        model->setQuery(keyQuery);
+        ourKey << timer.nsecsElapsed() / 1e6;
+    }
 
     QList<double> allRecords;
+    QStringList allSql;
     for (int run = 0; run < runs; ++run) {
+        StatementRecorder recorder;
         QElapsedTimer timer;
         timer.start();
         form.showAllRecords();
         list->grid()->footerText(4);
         table->viewport()->repaint();
         allRecords << timer.nsecsElapsed() / 1e6;
+        allSql = BenchSupport::replayable(recorder);
     }
     // The same without the entry panel's five lists (names, specs, codes ...).
     QObject::disconnect(list, &StockListView::distinctListsRefillRequested, nullptr, nullptr);
@@ -195,23 +167,9 @@ int main(int argc, char **argv)
         allRecordsOwn << timer.nsecsElapsed() / 1e6;
     }
 
-    // The shell on the same file: first screen and aggregate of one keystroke
-    // and of "全部记录" (without its drop-down lists).
-    QList<double> shellKey;
-    QList<double> shellAll;
-    const QString keySql = shellStatements(keyQuery, model->pageSize());
-    const QString allSql = shellStatements(StockQuery::allRecords(db.dialect(), false), model->pageSize())
-                               .replace(QStringLiteral("order by q.id"),
-                                        QStringLiteral("order by q.day1 asc nulls first, q.id"));
-    QList<double> ourKey;
-    for (int run = 0; run < runs; ++run) {
-        shellKey << shellMilliseconds(file, keySql);
-        shellAll << shellMilliseconds(file, allSql);
-        QElapsedTimer timer;
-        timer.start();
-        model->setQuery(keyQuery);
-        ourKey << timer.nsecsElapsed() / 1e6;
-    }
+    // The shell on the same file or server, the same statements.
+    const QList<double> shellKey = BenchSupport::shellTimes(file, keySql, runs);
+    const QList<double> shellAll = BenchSupport::shellTimes(file, allSql, runs);
 
     form.showAllRecords();
     const double before = residentMegabytes();
@@ -225,20 +183,16 @@ int main(int argc, char **argv)
     out() << Qt::fixed;
     out().setRealNumberPrecision(1);
     out() << "runs: " << runs << Qt::endl;
-    out() << "keystroke in 商品名称 (query, reset, footer, first screen), median ms: " << median(keystroke)
-          << "  (target <= 40)" << Qt::endl;
-    out() << "  of which painting the first screen, median ms: " << median(keystrokePaint) << Qt::endl;
-    out() << "全部记录 incl. drop-down lists, median ms: " << median(allRecords) << "  (target <= 80)"
-          << Qt::endl;
-    out() << "全部记录 with the two quick-query lists only, median ms: " << median(allRecordsOwn) << Qt::endl;
-    out() << "keystroke statements only (aggregate + first page), median ms: " << median(ourKey) << Qt::endl;
-    out() << "sqlite3 shell, same keystroke statements, median ms: " << median(shellKey) << Qt::endl;
-    out() << "sqlite3 shell, 全部记录 statements, median ms: " << median(shellAll) << Qt::endl;
-    out().setRealNumberPrecision(2);
-    out() << "ratio keystroke statements ours / shell: " << median(ourKey) / median(shellKey)
-          << "  (aim <= 1.5)" << Qt::endl;
-    out() << "ratio full keystroke ours / shell: " << median(keystroke) / median(shellKey) << Qt::endl;
-    out().setRealNumberPrecision(1);
+    report(QStringLiteral("keystroke in 商品名称 (query, reset, footer, first screen)"), keystroke, 25);
+    report(QStringLiteral("  of which painting the first screen"), keystrokePaint, 0);
+    report(QStringLiteral("  keystroke statements only (aggregate + first page)"), ourKey, 0);
+    report(QStringLiteral("  shell, the same keystroke statements"), shellKey, 0);
+    BenchSupport::reportRatio(QStringLiteral("keystroke statements"), ourKey, shellKey);
+    BenchSupport::reportRatio(QStringLiteral("whole keystroke"), keystroke, shellKey);
+    report(QStringLiteral("全部记录 incl. drop-down lists"), allRecords, 50);
+    report(QStringLiteral("  全部记录 with the two quick-query lists only"), allRecordsOwn, 0);
+    report(QStringLiteral("  shell, the same 全部记录 statements (%1)").arg(allSql.size()), shellAll, 0);
+    BenchSupport::reportRatio(QStringLiteral("全部记录"), allRecords, shellAll);
     out() << "fetch all " << model->rowCount() << " rows, ms: " << fetchMs << Qt::endl;
     out() << "VmRSS before fetch-all MB: " << before << ", with all rows MB: " << after << "  (target <= 200)"
           << Qt::endl;

@@ -126,6 +126,7 @@ private slots:
     void orderNumbersAreDateAndCounter();
 
     void sqliteFileIsLikeTheProgramsOwn();
+    void schemaIsANewDatabases();
     void sameSeedGivesSameShop();
     void existingDataIsRefusedUnlessForced();
 
@@ -535,6 +536,32 @@ void TestDemoShopGenerator::sqliteFileIsLikeTheProgramsOwn()
     Database again(DatabaseLocation::fromArgument(path), QStringLiteral("again"));
     QVERIFY2(again.isOpen(), qPrintable(again.errorText()));
     QVERIFY(!again.wasCreated());
+}
+
+void TestDemoShopGenerator::schemaIsANewDatabases()
+{
+    // The indexes are built after the rows: the finished shop must have
+    // exactly the tables and indexes of a database the program makes.
+    const QString sql =
+        TestDatabase::onPostgreSQL()
+            ? QStringLiteral("select tablename || ' ' || indexname || ' ' || indexdef from pg_indexes "
+                             "where schemaname = current_schema() order by 1")
+            : QStringLiteral("select type || ' ' || name || ' ' || coalesce(sql, '') from sqlite_master "
+                             "where name not like 'sqlite_stat%' order by name");
+    const auto definitions = [&sql](Database &db) {
+        QStringList rows;
+        QSqlQuery q(db.connection());
+        if (q.exec(sql)) {
+            while (q.next())
+                rows << q.value(0).toString();
+        }
+        return rows;
+    };
+    TestDatabase fresh;
+    QVERIFY2(fresh.isOpen(), qPrintable(fresh.errorText()));
+    const QStringList made = definitions(fresh.db());
+    QVERIFY(made.filter(QStringLiteral("data1_e_sums")).size() == 1);
+    QCOMPARE(definitions(m_shop->db()), made);
 }
 
 void TestDemoShopGenerator::sameSeedGivesSameShop()

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "PasswordHash.h"
+#include "QueryHelpers.h"
 #include "Schema.h"
 
 #include <QCoreApplication>
@@ -310,6 +311,10 @@ QString Database::sqliteReason(const QSqlError &error) const
     }
 }
 
+namespace {
+constexpr int kSQLiteCacheKiB = 20 * 1024;
+} // namespace
+
 bool Database::openSQLite()
 {
     const QString file = m_location.displayName();
@@ -346,6 +351,11 @@ bool Database::openSQLite()
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeoutMs));
     if (!m_db.open())
         return fail(sqliteReason(m_db.lastError()));
+    // SQLite's 2 MB default cache re-reads the pages of a keystroke's
+    // statements from the system on every keystroke; 20 MB holds the stock
+    // table's hot pages of a large shop and keeps the whole list loaded
+    // within the memory the program aims at (a 64 MB cache does not).
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kSQLiteCacheKiB));
 
     // Read before writing anything: a foreign or damaged file is left as it was.
     QSqlQuery probe(m_db);
@@ -553,6 +563,7 @@ WriteTransaction::WriteTransaction(const Database &database) : m_database(databa
 
 bool WriteTransaction::begin()
 {
+    RecordStatement(m_database.dialect().beginWrite());
     QSqlQuery q(m_database.connection());
     if (!q.exec(m_database.dialect().beginWrite())) {
         m_error = reasonOf(q.lastError());
@@ -560,6 +571,7 @@ bool WriteTransaction::begin()
     }
     if (m_database.dialect().isPostgreSQL()) {
         // Remembered so that a COMMIT whose answer is lost can be looked up.
+        RecordStatement(QStringLiteral("SELECT txid_current()"));
         if (!q.exec(QStringLiteral("SELECT txid_current()")) || !q.next()) {
             m_error = reasonOf(q.lastError());
             QSqlQuery(m_database.connection()).exec(QStringLiteral("ROLLBACK"));
@@ -591,6 +603,7 @@ bool WriteTransaction::commit()
     const bool postgres = m_database.dialect().isPostgreSQL();
     if (postgres && g_commitHook)
         g_commitHook(m_database, false);
+    RecordStatement(QStringLiteral("COMMIT"));
     QSqlQuery q(m_database.connection());
     const bool committed = q.exec(QStringLiteral("COMMIT"));
     const QString reason =

@@ -113,8 +113,24 @@ QDate Dialect::toDate(const QVariant &stored)
         return stored.toDate();
     if (stored.metaType() == QMetaType::fromType<QDateTime>())
         return stored.toDateTime().date();
-    const QString text = stored.toString();
-    return QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    return parseStoredDate(stored.toString());
+}
+
+QDate Dialect::parseStoredDate(QStringView text)
+{
+    text = text.left(10);
+    // Loading every row reads one date per row: the form the program writes
+    // ("2024-05-31") is read digit by digit; anything else goes to Qt's
+    // parser, so both give the same date for every text.
+    const auto digit = [&text](qsizetype i) { return text.at(i).unicode() - u'0'; };
+    const auto isDigit = [&text](qsizetype i) { return text.at(i) >= u'0' && text.at(i) <= u'9'; };
+    if (text.size() == 10 && text.at(4) == u'-' && text.at(7) == u'-' && isDigit(0) && isDigit(1) &&
+        isDigit(2) && isDigit(3) && isDigit(5) && isDigit(6) && isDigit(8) && isDigit(9)) {
+        const int year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+        // Year 0 does not exist: QDate(0, m, d) is invalid, like the parser's.
+        return QDate(year, digit(5) * 10 + digit(6), digit(8) * 10 + digit(9));
+    }
+    return QDate::fromString(text.toString(), QStringLiteral("yyyy-MM-dd"));
 }
 
 QDateTime Dialect::toDateTime(const QVariant &stored)

@@ -196,16 +196,8 @@ bool SqlListModel::readPage(int limit, QList<QVariantList> &page)
         ++m_statements;
         QSqlQuery query = OpenStatement(m_database, sql, values);
         m_record = query.record();
-        const int columns = static_cast<int>(m_query.fields.size());
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(columns);
-            for (int c = 0; c < columns; ++c) {
-                const QVariant v = query.value(c);
-                row << (m_isDate.at(c) && !v.isNull() ? QVariant(Dialect::toDate(v)) : v);
-            }
-            page << row;
-        }
+        while (query.next())
+            page << rowFrom(query);
     } catch (const DatabaseError &error) {
         m_error = error.message();
         return false;
@@ -216,6 +208,91 @@ bool SqlListModel::readPage(int limit, QList<QVariantList> &page)
         m_totalCount = loaded;
     m_exhausted = page.size() < limit || loaded >= m_totalCount;
     return true;
+}
+
+QVariantList SqlListModel::rowFrom(const QSqlQuery &query) const
+{
+    const int columns = static_cast<int>(m_query.fields.size());
+    QVariantList row;
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+        const QVariant v = query.value(c);
+        row << (m_isDate.at(c) && !v.isNull() ? QVariant(Dialect::toDate(v)) : v);
+    }
+    return row;
+}
+
+SqlListModel::RowSnapshot SqlListModel::snapshotRow(const QVariant &key)
+{
+    RowSnapshot snapshot;
+    snapshot.key = key;
+    if (!m_active || m_query.keyFields.isEmpty() || !m_query.groupBy.trimmed().isEmpty())
+        return snapshot;
+    const QString sql = QStringLiteral("select * from (") + baseStatement() + QStringLiteral(") q where q.") +
+                        identifier(m_query.keyFields.first()) + QStringLiteral(" = ?");
+    QVariantList values = m_query.values;
+    values << key;
+    try {
+        ++m_statements;
+        QSqlQuery query = OpenStatement(m_database, sql, values);
+        if (query.next()) {
+            snapshot.inResult = true;
+            snapshot.values = rowFrom(query);
+        }
+    } catch (const DatabaseError &) {
+        // An unreadable row is followed by running the whole statement.
+        snapshot.key = QVariant();
+    }
+    return snapshot;
+}
+
+void SqlListModel::rowChanged(const RowSnapshot &before)
+{
+    if (!m_active)
+        return;
+    const RowSnapshot after = before.key.isValid() ? snapshotRow(before.key) : RowSnapshot();
+    if (!after.key.isValid() || after.inResult != before.inResult) {
+        refresh();
+        return;
+    }
+    if (!after.inResult)
+        return;
+    const QString order = m_sortField.isEmpty() ? m_query.defaultOrderField : m_sortField;
+    if (!order.isEmpty() && after.values.value(fieldIndex(order)) != before.values.value(fieldIndex(order))) {
+        refresh();
+        return;
+    }
+    QHash<QString, QVariant> sums = m_sums;
+    for (const QString &field : std::as_const(m_sumFields)) {
+        const int column = fieldIndex(field);
+        const QVariant was = before.values.value(column);
+        const QVariant now = after.values.value(column);
+        QVariant &total = sums[field.toLower()];
+        if (was.isNull() && now.isNull())
+            continue;
+        if (!now.isNull() && was.isNull() && total.isNull()) {
+            total = now;
+        } else if (!was.isNull() && now.isNull()) {
+            // Whether another row still holds a value is unknown here.
+            refresh();
+            return;
+        } else if (total.typeId() == QMetaType::LongLong && now.typeId() == QMetaType::LongLong &&
+                   (was.isNull() || was.typeId() == QMetaType::LongLong)) {
+            total = total.toLongLong() + now.toLongLong() - was.toLongLong();
+        } else {
+            total = total.toDouble() + now.toDouble() - was.toDouble();
+        }
+    }
+    m_sums = sums;
+    const int keyColumn = fieldIndex(m_query.keyFields.first());
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).value(keyColumn) == before.key) {
+            m_rows[row] = after.values;
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+            break;
+        }
+    }
+    emit totalsChanged();
 }
 
 QVariant SqlListModel::sum(const QString &field) const

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,8 @@ struct SqlListQuery
     // Fields shown as dates (QDate on both engines); empty = every field
     // named "day..." by the shop tables' convention.
     QStringList dateFields;
+
+    bool operator==(const SqlListQuery &) const = default;
 };
 
 class SqlListModel;
@@ -71,6 +74,23 @@ public:
     const SqlListQuery &query() const { return m_query; }
     // Runs the current query again, keeping the sort (after a sale or an edit).
     void refresh();
+    // One row as the list's statement sees it, by the value of its first key
+    // field: whether the statement holds it, and its values. Taken before a
+    // change of that one row (a sale books one stock row), it lets the list
+    // follow the change without running the whole statement again.
+    struct RowSnapshot
+    {
+        QVariant key;
+        bool inResult = false;
+        QVariantList values;
+    };
+    RowSnapshot snapshotRow(const QVariant &key);
+    // After the row of `before` changed: its loaded line shows the database's
+    // values again and the count and sums move by the difference. When the
+    // change can move or add or drop a line (the row entered or left the
+    // result, a value it is ordered by changed, a sum lost its last value),
+    // the whole statement runs again instead, as refresh() does.
+    void rowChanged(const RowSnapshot &before);
     // Empties the list and forgets the query (the database is going away).
     void clear();
     bool isActive() const { return m_active; }
@@ -129,6 +149,7 @@ private:
     void run();
     bool runAggregate();
     bool readPage(int limit, QList<QVariantList> &page);
+    QVariantList rowFrom(const QSqlQuery &query) const;
     QString baseStatement() const;
     QString orderClause() const;
     QString orderTerm(const QString &field, bool ascending) const;

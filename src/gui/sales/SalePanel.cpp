@@ -660,6 +660,9 @@ void SalePanel::confirm()
     if (!ensureOrderNumberIsOurs())
         return;
     sale.orderNumber = m_orderBox->text();
+    StockListView *list = m_form.stockList();
+    const SqlListModel::RowSnapshot listRowBefore =
+        list ? list->beforeSale(m_stock.id) : SqlListModel::RowSnapshot();
     SaleBooking booking;
     try {
         booking = SalesLedger(m_db).book(sale);
@@ -699,8 +702,8 @@ void SalePanel::confirm()
         return;
     }
 
-    if (StockListView *list = m_form.stockList())
-        list->runQuery();
+    if (list)
+        list->afterSale(listRowBefore);
     m_form.salePanel()->hide();
     m_open = false;
     m_form.ShowSuccessNotice(kSavedNotice);

@@ -156,7 +156,9 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     m_salesDetail = new Txstj(*this, m_db, m_settings);
     connect(m_sale, &SalePanel::saleSaved, m_salesDetail, [this](const QString &orderNumber) {
         m_salesDetail->setOrderNumber(orderNumber);
-        m_salesDetail->showThisMonth();
+        // A closed window lists this month again when it is next shown.
+        if (m_salesDetail->isVisible())
+            m_salesDetail->showThisMonth();
     });
     // A line corrected or deleted in the sales detail changes the ticket and its total.
     connect(m_salesDetail, &Txstj::salesChanged, m_ticket, &TicketPanel::refresh);

@@ -8,6 +8,7 @@
 #include "data/FieldHelpers.h"
 #include "data/FieldLimits.h"
 #include "data/NumberFormat.h"
+#include "data/QueryHelpers.h"
 #include "shell/FloatingPanel.h"
 #include "shell/TMainForm.h"
 #include "stock/StockBook.h"
@@ -443,11 +444,16 @@ void StockEntryPanel::listReloaded()
 void StockEntryPanel::refillLists()
 {
     // Errors reach the caller ("全部记录"), which reports them once.
-    FillWithDistinctValues(m_categoryBox, m_db, QStringLiteral("d"), QStringLiteral("data"));
-    FillWithDistinctValues(m_nameBox, m_db, QStringLiteral("a"), QStringLiteral("data"));
-    FillWithDistinctValues(m_specBox, m_db, QStringLiteral("b"), QStringLiteral("data"));
-    FillWithDistinctValues(m_codeBox, m_db, QStringLiteral("c"), QStringLiteral("data"));
-    FillWithDistinctValues(m_supplierBox, m_db, QStringLiteral("g"), QStringLiteral("data"));
+    // Categories, names, models and suppliers repeat over many rows: one
+    // index seek per distinct value is far cheaper than reading every row.
+    // Codes are nearly one per article, so reading the code index whole is
+    // cheaper than a seek for each.
+    const QString table = QStringLiteral("data");
+    FillWithValues(m_categoryBox, DistinctValuesByIndex(m_db, QStringLiteral("d"), table));
+    FillWithValues(m_nameBox, DistinctValuesByIndex(m_db, QStringLiteral("a"), table));
+    FillWithValues(m_specBox, DistinctValuesByIndex(m_db, QStringLiteral("b"), table));
+    FillWithDistinctValues(m_codeBox, m_db, QStringLiteral("c"), table);
+    FillWithValues(m_supplierBox, DistinctValuesByIndex(m_db, QStringLiteral("g"), table));
 }
 
 // ---------------------------------------------------------------- saving

@@ -341,9 +341,12 @@ void StockListView::showAllRecords()
         // Refilling empties the boxes' texts; that is no query of its own.
         const QSignalBlocker quietCategory(m_categoryBox);
         const QSignalBlocker quietSupplier(m_supplierBox);
-        FillWithDistinctValues(m_categoryBox, m_db, QStringLiteral("d"), QStringLiteral("data"));
+        // Few categories and suppliers over many rows: hop along their indexes.
+        FillWithValues(m_categoryBox,
+                       DistinctValuesByIndex(m_db, QStringLiteral("d"), QStringLiteral("data")));
         emit distinctListsRefillRequested();
-        FillWithDistinctValues(m_supplierBox, m_db, QStringLiteral("g"), QStringLiteral("data"));
+        FillWithValues(m_supplierBox,
+                       DistinctValuesByIndex(m_db, QStringLiteral("g"), QStringLiteral("data")));
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
     }
@@ -355,6 +358,25 @@ void StockListView::showAllRecords()
 void StockListView::runQuery()
 {
     m_list->setQuery(StockQuery::search(m_db.dialect(), m_form.zeroStockHidden(), filter()));
+    hideSalePanel();
+    emit listReloaded();
+}
+
+SqlListModel::RowSnapshot StockListView::beforeSale(qint64 stockId)
+{
+    if (!m_list->isActive() || !m_list->sortField().isEmpty() || !m_list->errorText().isEmpty() ||
+        m_list->query() != StockQuery::search(m_db.dialect(), m_form.zeroStockHidden(), filter()))
+        return {};
+    return m_list->snapshotRow(stockId);
+}
+
+void StockListView::afterSale(const SqlListModel::RowSnapshot &before)
+{
+    if (!before.key.isValid()) {
+        runQuery();
+        return;
+    }
+    m_list->rowChanged(before);
     hideSalePanel();
     emit listReloaded();
 }

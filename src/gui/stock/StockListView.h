@@ -46,6 +46,14 @@ public:
     void showAllRecords();
     // "查询": the rows the quick-query boxes select; hides the sale panel.
     void runQuery();
+    // A sale books one stock row and then runs "查询". When the list shows
+    // that very "查询" already (same boxes, no title sort), the row as it
+    // stands before the booking is taken here, and afterSale() re-reads that
+    // row alone and moves the footer sums by the difference, instead of
+    // running the statement over every row again. Otherwise the snapshot is
+    // empty and afterSale() runs "查询".
+    SqlListModel::RowSnapshot beforeSale(qint64 stockId);
+    void afterSale(const SqlListModel::RowSnapshot &before);
     // "清空条件".
     void clearConditions();
     // "保存当前列宽" / "读取列宽".

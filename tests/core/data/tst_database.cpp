@@ -39,6 +39,8 @@ private slots:
     void containsMatchIgnoresAsciiCase();
     void datesRoundTripAndSplit_data();
     void datesRoundTripAndSplit();
+    void storedDateTextsReadLikeQtReadsThem_data();
+    void storedDateTextsReadLikeQtReadsThem();
     void insertReturnsItsOwnKey();
     void transactionRollsBackUnlessCommitted();
     void secondCounterWaitsForTheFirstWrite();
@@ -264,6 +266,40 @@ void TestDatabaseSchema::datesRoundTripAndSplit_data()
     QTest::newRow("ordinary") << QDate(2026, 12, 8);
     QTest::newRow("leap day") << QDate(2024, 2, 29);
     QTest::newRow("new year") << QDate(2027, 1, 1);
+}
+
+void TestDatabaseSchema::storedDateTextsReadLikeQtReadsThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected");
+    QTest::newRow("ordinary") << QStringLiteral("2024-05-31") << QDate(2024, 5, 31);
+    QTest::newRow("leap day") << QStringLiteral("2024-02-29") << QDate(2024, 2, 29);
+    QTest::newRow("with a time") << QStringLiteral("2024-05-31 23:59:59") << QDate(2024, 5, 31);
+    QTest::newRow("earliest four-digit year") << QStringLiteral("0001-01-01") << QDate(1, 1, 1);
+    QTest::newRow("latest") << QStringLiteral("9999-12-31") << QDate(9999, 12, 31);
+    QTest::newRow("no leap day") << QStringLiteral("2023-02-29") << QDate();
+    QTest::newRow("april 31") << QStringLiteral("2024-04-31") << QDate();
+    QTest::newRow("month 13") << QStringLiteral("2024-13-01") << QDate();
+    QTest::newRow("month 0") << QStringLiteral("2024-00-10") << QDate();
+    QTest::newRow("day 0") << QStringLiteral("2024-05-00") << QDate();
+    QTest::newRow("year 0") << QStringLiteral("0000-01-01") << QDate();
+    QTest::newRow("empty") << QString() << QDate();
+    QTest::newRow("letters") << QStringLiteral("abcd-ef-gh") << QDate();
+    QTest::newRow("slashes") << QStringLiteral("2024/05/31") << QDate();
+    QTest::newRow("short") << QStringLiteral("2024-05-3") << QDate();
+    QTest::newRow("leading space") << QStringLiteral(" 2024-05-31") << QDate();
+    QTest::newRow("wide digits") << QStringLiteral("２０２４-05-31") << QDate();
+    QTest::newRow("digit after the year's place") << QStringLiteral("20245-05-31") << QDate();
+}
+
+void TestDatabaseSchema::storedDateTextsReadLikeQtReadsThem()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    // Every text, canonical or not, reads as Qt's parser reads it.
+    QCOMPARE(Dialect::parseStoredDate(text), QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")));
+    QCOMPARE(Dialect::parseStoredDate(text), expected);
+    QCOMPARE(Dialect::toDate(text), expected);
 }
 
 void TestDatabaseSchema::datesRoundTripAndSplit()

@@ -10,6 +10,7 @@
 #include "shell/SuccessNotice.h"
 #include "stock/StockListView.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,8 @@ private slots:
     void doubleClickOpensWithTheRecord();
     void rowWithoutNameOpensNothing();
     void sellTwelveFiftyTimesThree();
+    void listFollowsTheSaleAsAFreshQueryShowsIt_data();
+    void listFollowsTheSaleAsAFreshQueryShowsIt();
     void returnAgainstStockZero();
     void fractionalReturnKeepsItsFraction();
     void stockShortSetsTheQuantity();
@@ -266,6 +269,71 @@ void TestSalePanel::sellTwelveFiftyTimesThree()
     QCOMPARE(box("Edit34")->text(), u"20240305001"_s);
     QCOMPARE(customerBox()->currentText(), u"王老板"_s);
     QCOMPARE(box("Edit13")->text(), u"白沟"_s);
+}
+
+void TestSalePanel::listFollowsTheSaleAsAFreshQueryShowsIt_data()
+{
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<int>("soldRow"); // of the five rows added
+    QTest::addColumn<bool>("asReturn");
+    QTest::addColumn<bool>("zeroStockHidden");
+    QTest::addColumn<QString>("sortField");
+    // Whether the list re-reads the sold row alone (no new result).
+    QTest::addColumn<bool>("rowAlone");
+    QTest::newRow("listed row") << 256 << 1 << false << false << QString() << true;
+    QTest::newRow("row not in the loaded page") << 2 << 4 << false << false << QString() << true;
+    QTest::newRow("return") << 256 << 0 << true << false << QString() << true;
+    QTest::newRow("zero stock hidden, stock left") << 2 << 3 << false << true << QString() << true;
+    QTest::newRow("last piece with zero stock hidden") << 256 << 2 << false << true << QString() << false;
+    QTest::newRow("sorted by stock") << 256 << 1 << false << false << u"7"_s << false;
+}
+
+void TestSalePanel::listFollowsTheSaleAsAFreshQueryShowsIt()
+{
+    QFETCH(int, pageSize);
+    QFETCH(int, soldRow);
+    QFETCH(bool, asReturn);
+    QFETCH(bool, zeroStockHidden);
+    QFETCH(QString, sortField);
+    QFETCH(bool, rowAlone);
+    QList<qint64> ids;
+    for (int i = 0; i < 5; ++i)
+        ids << addStock(u"拉杆箱%1"_s.arg(i), 10 + i, 20 + i, i == 2 ? 1 : 5 + i, i, 20.0 * i);
+    if (zeroStockHidden)
+        m_shop->form->findChild<QCheckBox *>(u"zeroStockBox"_s)->setChecked(true);
+    StockListView *list = m_shop->form->stockList();
+    SqlListModel *model = list->listModel();
+    model->setPageSize(pageSize);
+    list->runQuery();
+    if (!sortField.isEmpty())
+        model->sortBy(sortField, false);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+
+    m_sale->openFor(ids.at(soldRow));
+    QVERIFY(m_shop->form->salePanel()->isVisible());
+    box("Edit5")->setText(u"30.25"_s);
+    box("Edit35")->setText(u"1"_s);
+    if (asReturn)
+        m_shop->form->findChild<QPushButton *>(u"Button19"_s)->click();
+    confirm();
+    QVERIFY2(Prompter::shown().isEmpty(), qPrintable(Prompter::shownTexts().join(u'|')));
+    QCOMPARE(reset.isEmpty(), rowAlone);
+    // A sale runs "查询": no title sort survives it.
+    QVERIFY(model->sortField().isEmpty());
+
+    // Count, footers and every loaded line as the same statement gives them now.
+    SqlListModel fresh(m_shop->database.db());
+    fresh.setSumFields(model->sumFields());
+    fresh.setQuery(model->query());
+    fresh.fetchAll();
+    QCOMPARE(model->totalCount(), fresh.totalCount());
+    for (const QString &field : model->sumFields())
+        QVERIFY2(qAbs(model->sum(field).toDouble() - fresh.sum(field).toDouble()) < 1e-9, qPrintable(field));
+    QVERIFY(model->rowCount() <= fresh.rowCount());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        for (int column = 0; column < model->columnCount(); ++column)
+            QCOMPARE(model->value(row, column), fresh.value(row, column));
+    }
 }
 
 void TestSalePanel::returnAgainstStockZero()
