@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <ctime>
 
 namespace BenchSupport {
 
@@ -32,6 +33,13 @@ double percentile90(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0.0 : values.at(std::min<qsizetype>(values.size() - 1, values.size() * 9 / 10));
+}
+
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 QString loadAverage()
@@ -99,10 +107,13 @@ QStringList replayable(const StatementRecorder &recorder)
     QStringList statements;
     for (const StatementRecorder::Statement &statement : recorder.statements())
         statements << withLiterals(statement.sql, statement.values);
+    // LWJXC_BENCH_SQL=1 shows what is replayed.
+    if (qEnvironmentVariableIsSet("LWJXC_BENCH_SQL"))
+        out() << statements.join(QStringLiteral(";\n")) << Qt::endl;
     return statements;
 }
 
-QList<double> shellTimes(const QString &database, const QStringList &statements, int runs)
+QList<double> shellTimes(const QString &database, const QStringList &statements, int runs, QList<double> *cpu)
 {
     const bool server = isServer(database);
     // The program's connection settings, so a write costs the same.
@@ -141,10 +152,13 @@ QList<double> shellTimes(const QString &database, const QStringList &statements,
     // sqlite3: "Run Time: real 0.012 user ... sys ..." (seconds); psql:
     // "Time: 12.345 ms".
     QList<double> each;
+    QList<double> eachCpu;
     for (const QByteArray &line : shell.readAllStandardOutput().split('\n')) {
-        if (line.startsWith("Run Time: real "))
-            each << line.mid(15).split(' ').value(0).toDouble() * 1000.0;
-        else if (line.startsWith("Time: "))
+        const QList<QByteArray> words = line.split(' ');
+        if (line.startsWith("Run Time: real ") && words.size() >= 8) {
+            each << words.at(3).toDouble() * 1000.0;
+            eachCpu << (words.at(5).toDouble() + words.at(7).toDouble()) * 1000.0;
+        } else if (line.startsWith("Time: "))
             each << line.mid(6).split(' ').value(0).toDouble();
     }
     const QByteArray errors = shell.readAllStandardError().trimmed();
@@ -156,9 +170,14 @@ QList<double> shellTimes(const QString &database, const QStringList &statements,
     QList<double> times;
     for (int run = 0; run < runs; ++run) {
         double sum = 0;
-        for (qsizetype i = 0; i < statements.size(); ++i)
+        double cpuSum = 0;
+        for (qsizetype i = 0; i < statements.size(); ++i) {
             sum += each.at(run * statements.size() + i);
+            cpuSum += eachCpu.value(run * statements.size() + i);
+        }
         times << sum;
+        if (cpu && !eachCpu.isEmpty())
+            *cpu << cpuSum;
     }
     return times;
 }

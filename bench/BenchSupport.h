@@ -23,6 +23,11 @@ double percentile90(QList<double> values);
 // on a shared machine every figure is read beside it.
 QString loadAverage();
 
+// CPU time this process has used, in milliseconds: on a shared, loaded
+// machine the wall time mostly measures the wait for a core and the disk;
+// the CPU time is the program's own work.
+double processCpuMs();
+
 // "<what>, median ms: M  (p90 P, N samples, target <= T, load L)" and
 // "MISSED" when the median is over the target; a target of 0 or less prints
 // none.
@@ -39,7 +44,10 @@ void reportRatio(const QString &what, const QList<double> &ours, const QList<dou
 // run is the sum of its statements' times. Statements that write (BEGIN,
 // UPDATE ...) need a file or server the benchmark may change. Empty, with a line on stdout,
 // when the shell is missing or a statement fails.
-QList<double> shellTimes(const QString &database, const QStringList &statements, int runs);
+// With `cpu`, sqlite3's user + sys time of each run goes there too (psql
+// cannot tell the server's).
+QList<double> shellTimes(const QString &database, const QStringList &statements, int runs,
+                         QList<double> *cpu = nullptr);
 
 // A statement with its ? placeholders replaced by quoted literals, for the
 // shell (the benchmarks' own fixed values, never operator input).
