@@ -879,10 +879,33 @@ void Txstj::confirmModify()
         Prompter::error(this, error.message());
         return;
     }
+    const qint64 modifiedId = m_panelLineId;
+    const int modifiedRow = m_grid->currentRow();
     m_list->refresh();
+    // The list starts over on its first row; the corrected line stays the
+    // current one, so that a following Del acts on it and not on the first.
+    keepLineCurrent(modifiedId, modifiedRow);
     closeEditPanel();
     emit salesChanged();
     Prompter::information(this, QStringLiteral("修改记录成功！"));
+}
+
+void Txstj::keepLineCurrent(qint64 lineId, int formerRow)
+{
+    const QString id = QStringLiteral("id");
+    // The correction rarely moves the line, so its former row is tried first;
+    // a sort on a corrected column may move it, then the fetched rows are searched.
+    while (formerRow >= m_list->rowCount() && m_list->canFetchMore())
+        m_list->fetchMore();
+    int row = m_list->value(formerRow, id).toLongLong() == lineId ? formerRow : -1;
+    for (int r = 0; row < 0 && r < m_list->rowCount(); ++r) {
+        if (m_list->value(r, id).toLongLong() == lineId)
+            row = r;
+    }
+    if (row >= 0) {
+        m_grid->setCurrentRow(row);
+        m_lastClickedRow = row;
+    }
 }
 
 void Txstj::confirmDelete()

@@ -382,10 +382,14 @@ void TestTxstj::correctionWithBadDebtChangesNothing()
 {
     const qint64 line =
         addSale(u"拉杆箱"_s, 1, 25, 20, 5, QDate(2024, 3, 4), {}, u"20240304001"_s, u"张三"_s);
+    addSale(u"旅行包"_s, 1, 30, 20, 10, QDate(2024, 3, 3), {}, u"20240303001"_s, u"王五"_s);
     Txstj *w = openWindow();
     QVERIFY(w);
-    w->grid()->setCurrentRow(0);
-    emit w->grid()->rowActivated(0);
+    // The line to correct is not the first row.
+    const int row = 1;
+    QCOMPARE(w->listModel()->value(row, u"ID"_s).toLongLong(), line);
+    w->grid()->setCurrentRow(row);
+    emit w->grid()->rowActivated(row);
     QVERIFY(w->editPanel()->isVisible());
     QVERIFY(w->findChild<QPushButton *>(u"panelModifyButton"_s)->isVisible());
     auto *debt = w->findChild<QLineEdit *>(u"panelDebtBox"_s);
@@ -404,8 +408,12 @@ void TestTxstj::correctionWithBadDebtChangesNothing()
     QCOMPARE(Prompter::lastText(), u"修改记录成功！"_s);
     QCOMPARE(column(u"select g from data1 where ID = ?"_s, {line}).toString(), u"李四"_s);
     QCOMPARE(column(u"select \"6\" from data1 where ID = ?"_s, {line}).toDouble(), 12.5);
-    QCOMPARE(w->listModel()->value(0, u"g"_s).toString(), u"李四"_s);
+    QCOMPARE(w->listModel()->value(row, u"g"_s).toString(), u"李四"_s);
     QVERIFY(!w->editPanel()->isVisible());
+    // The corrected line stays current: Del acts on it, not on the first row.
+    QCOMPARE(w->grid()->currentRow(), row);
+    windowAction("deleteSaleAction")->trigger();
+    QCOMPARE(customer->text(), u"李四"_s);
 }
 
 void TestTxstj::restrictedModeHidesItemsColumnAndCharts()
