@@ -590,8 +590,13 @@ void TMainForm::applyStoredPreferences()
     hints.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(hints);
     for (QWidget *widget : findChildren<QWidget *>()) {
-        if (!widget->toolTip().isEmpty())
-            widget->setToolTipDuration(kHintMilliseconds);
+        if (widget->toolTip().isEmpty())
+            continue;
+        widget->setToolTipDuration(kHintMilliseconds);
+        // The hovered control's hint also stands in the status bar's hint
+        // panel (the status tip travels up to this window's event()).
+        if (widget->statusTip().isEmpty())
+            widget->setStatusTip(widget->toolTip());
     }
 
     for (const QPointer<QLineEdit> &box : std::as_const(m_dateBoxes)) {

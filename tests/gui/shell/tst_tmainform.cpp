@@ -302,6 +302,20 @@ void TestTMainForm::statusBarPanels()
     }
     QCOMPARE(form->findChild<QLabel *>(u"todayPanel"_s)->text(), u"今天：2024-03-05"_s);
     QCOMPARE(form->findChild<QLabel *>(u"websitePanel"_s)->text(), MakerInfo::webAddress());
+
+    // The hovered control's hint stands in the hint panel as well as in its
+    // tooltip, and goes when the mouse leaves.
+    auto *hint = form->findChild<QLabel *>(u"hintPanel"_s);
+    for (const char16_t *name : {u"alarmQuantityBox", u"nameInitialsBox", u"Panel3"}) {
+        auto *control = form->findChild<QWidget *>(QString::fromUtf16(name));
+        QVERIFY2(control && !control->toolTip().isEmpty(), qPrintable(QString::fromUtf16(name)));
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(control, &enter);
+        QCOMPARE(hint->text(), control->toolTip());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(control, &leave);
+        QCOMPARE(hint->text(), QString());
+    }
 }
 
 // ---------------------------------------------------------------- services
