@@ -1,5 +1,6 @@
 #include "DataGridFooter.h"
 
+#include "Contrast.h"
 #include "DataGrid.h"
 #include "GroupedHeaderView.h"
 
@@ -15,6 +16,13 @@ void DataGridFooter::setBackground(const QColor &colour)
 {
     m_background = colour;
     update();
+}
+
+QColor DataGridFooter::textColour() const
+{
+    // The footer keeps its own light orange in every skin; a skin's light text
+    // colour would vanish on it.
+    return Contrast::readable(palette().color(QPalette::WindowText), m_background);
 }
 
 QSize DataGridFooter::sizeHint() const
@@ -42,7 +50,7 @@ void DataGridFooter::paintEvent(QPaintEvent *)
         const QString text = m_grid->footerText(column);
         if (text.isEmpty())
             continue;
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(textColour());
         painter.drawText(cell.adjusted(3, 0, -3, 0),
                          static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter),
                          text);
