@@ -143,6 +143,10 @@ void StockListView::buildGrid()
     m_grid = new DataGrid(this);
     m_grid->setObjectName(QStringLiteral("stockGrid"));
     m_list = new SqlListModel(m_db, this);
+    // Names and specs sort as a Chinese reader looks them up: by their pinyin
+    // initials, then by the text.
+    m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")});
+    m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")});
     m_grid->setColumns(stockColumns());
     m_grid->setListModel(m_list);
     m_grid->useShopGroupColours();
