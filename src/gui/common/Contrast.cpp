@@ -35,6 +35,10 @@ QColor readable(const QColor &text, const QColor &background, double minimum)
     const QColor target =
         ratio(Qt::black, background) >= ratio(Qt::white, background) ? QColor(Qt::black) : QColor(Qt::white);
     const QColor from = text.toRgb();
+    // A grey or white text becomes plain black or white; only a colour that
+    // carries a meaning (the alarm red) keeps its hue.
+    if (from.hsvSaturation() < 40)
+        return target;
     for (int step = 1; step <= 20; ++step) {
         const double t = step / 20.0;
         const QColor mixed = QColor::fromRgbF(float(from.redF() + (target.redF() - from.redF()) * t),

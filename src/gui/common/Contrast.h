@@ -11,7 +11,7 @@ double ratio(const QColor &a, const QColor &b);
 
 // The text colour itself when it stands out from the background by at least
 // minimum; otherwise the same hue taken towards black (or towards white on a
-// dark background) until it does.
+// dark background) until it does, and a grey plain black (or white).
 QColor readable(const QColor &text, const QColor &background, double minimum = 4.5);
 
 } // namespace Contrast

@@ -51,8 +51,15 @@ void DataGridFooter::paintEvent(QPaintEvent *)
         if (text.isEmpty())
             continue;
         painter.setPen(textColour());
-        painter.drawText(cell.adjusted(3, 0, -3, 0),
-                         static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter),
-                         text);
+        // A total wider than its column is set smaller: a cut total reads as
+        // another number.
+        const QRect room = cell.adjusted(3, 0, -3, 0);
+        const double wide = fontMetrics().horizontalAdvance(text);
+        QFont shown = font();
+        if (wide > room.width() && room.width() > 0 && shown.pointSizeF() > 0)
+            shown.setPointSizeF(shown.pointSizeF() * room.width() / wide * 0.97);
+        painter.setFont(shown);
+        painter.drawText(
+            room, static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter), text);
     }
 }
