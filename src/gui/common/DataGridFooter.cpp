@@ -56,8 +56,13 @@ void DataGridFooter::paintEvent(QPaintEvent *)
         const QRect room = cell.adjusted(3, 0, -3, 0);
         const double wide = fontMetrics().horizontalAdvance(text);
         QFont shown = font();
-        if (wide > room.width() && room.width() > 0 && shown.pointSizeF() > 0)
-            shown.setPointSizeF(shown.pointSizeF() * room.width() / wide * 0.97);
+        if (wide > room.width() && room.width() > 0) {
+            const double factor = room.width() / wide * 0.97;
+            if (shown.pixelSize() > 0)
+                shown.setPixelSize(std::max(1, int(shown.pixelSize() * factor)));
+            else
+                shown.setPointSizeF(shown.pointSizeF() * factor);
+        }
         painter.setFont(shown);
         painter.drawText(
             room, static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter), text);
