@@ -124,7 +124,7 @@ bool framedAtTop(Tform22::Band band)
 
 std::array<double, 6> Tform22::fittedRules(const OrderDocumentContent &content)
 {
-    // Widths of name, spec, code, quantity, price and amount as designed.
+    // Widths of name, model, code, quantity, price and amount as designed.
     std::array<double, 6> widths{};
     double left = 0;
     for (size_t i = 0; i < widths.size(); ++i) {

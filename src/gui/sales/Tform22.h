@@ -44,7 +44,7 @@ public:
     explicit Tform22(OrderDocumentContent content);
 
     const OrderDocumentContent &content() const { return m_content; }
-    // The right edges of the name, spec, code, quantity, price and amount
+    // The right edges of the name, model, code, quantity, price and amount
     // columns: as designed, with the code and figure columns widened to
     // their longest text at the expense of the name column.
     static std::array<double, 6> fittedRules(const OrderDocumentContent &content);

@@ -136,7 +136,7 @@ void StockListView::buildGrid()
     m_grid = new DataGrid(this);
     m_grid->setObjectName(QStringLiteral("stockGrid"));
     m_list = new SqlListModel(m_db, this);
-    // Names and specs sort as a Chinese reader looks them up: by their pinyin
+    // Names and models sort as a Chinese reader looks them up: by their pinyin
     // initials, then by the text.
     m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")});
     m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")});
