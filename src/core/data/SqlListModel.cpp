@@ -88,6 +88,11 @@ void SqlListModel::sortBy(const QString &field, bool ascending)
         run();
 }
 
+void SqlListModel::setSortKeys(const QString &field, const QStringList &keys)
+{
+    m_sortKeys.insert(field.toLower(), keys);
+}
+
 void SqlListModel::run()
 {
     beginResetModel();
@@ -149,10 +154,14 @@ QString SqlListModel::orderTerm(const QString &field, bool ascending) const
 QString SqlListModel::orderClause() const
 {
     QStringList terms;
-    if (!m_sortField.isEmpty())
-        terms << orderTerm(m_sortField, m_sortAscending);
-    else if (!m_query.defaultOrderField.isEmpty())
+    if (!m_sortField.isEmpty()) {
+        for (const QString &key : m_sortKeys.value(m_sortField.toLower(), {m_sortField})) {
+            if (fieldIndex(key) >= 0)
+                terms << orderTerm(key, m_sortAscending);
+        }
+    } else if (!m_query.defaultOrderField.isEmpty()) {
         terms << orderTerm(m_query.defaultOrderField, !m_query.defaultDescending);
+    }
     for (const QString &key : m_query.keyFields) {
         if (key.compare(m_sortField, Qt::CaseInsensitive) != 0)
             terms << orderTerm(key, true);

@@ -103,6 +103,10 @@ public:
     // the key fields. Nulls come first ascending and last descending.
     void sortBy(const QString &field, bool ascending);
     QString sortField() const { return m_sortField; }
+    // What a sort by field orders by, when that is not the field alone (a
+    // Chinese name by its pinyin initials, then by the text). Kept across
+    // queries; keys the current query does not select are left out.
+    void setSortKeys(const QString &field, const QStringList &keys);
     bool sortAscending() const { return m_sortAscending; }
 
     // Rows in the whole result (the aggregate's count), not only those fetched.
@@ -164,6 +168,7 @@ private:
     QSqlRecord m_record;
     QHash<QString, QVariant> m_sums;
     QString m_sortField;
+    QHash<QString, QStringList> m_sortKeys; // lower-case field -> keys
     bool m_sortAscending = true;
     int m_totalCount = 0;
     int m_pageSize = 256;

@@ -1,11 +1,13 @@
 #include "StockBook.h"
 
 #include "data/Database.h"
+#include "data/Dialect.h"
 #include "data/FieldCheck.h"
 #include "data/PinyinInitials.h"
 #include "shell/Session.h"
 
 #include <QRegularExpression>
+#include <QSqlQuery>
 
 #include <cmath>
 
@@ -198,4 +200,35 @@ bool StockBook::remove(const Session &session, qint64 id)
     if (!tx.commit())
         throw DatabaseError(QStringLiteral("删除未能保存：%1").arg(tx.errorText()), sql);
     return removed;
+}
+
+std::optional<StockForSale> StockBook::forSale(qint64 id) const
+{
+    QSqlQuery row =
+        OpenStatement(m_db,
+                      QStringLiteral("select a, b, c, d, \"1\", \"4\", \"5\", \"6\", \"7\", day1, z "
+                                     "from data where id = ?"),
+                      {id});
+    if (!row.next())
+        return std::nullopt;
+    return StockForSale{row.value(0).toString(),
+                        row.value(1).toString(),
+                        row.value(2).toString(),
+                        row.value(3).toString(),
+                        row.value(10).toString(),
+                        row.value(4).toDouble(),
+                        row.value(5),
+                        row.value(6).toDouble(),
+                        row.value(7).toDouble(),
+                        row.value(8),
+                        Dialect::toDate(row.value(9))};
+}
+
+std::optional<double> StockBook::stockNow(qint64 id) const
+{
+    const QVariant value =
+        ScalarValue(m_db, QStringLiteral("select coalesce(\"7\", 0) from data where id = ?"), {id});
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toDouble();
 }

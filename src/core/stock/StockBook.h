@@ -4,6 +4,9 @@
 
 #include <QDate>
 #include <QString>
+#include <QVariant>
+
+#include <optional>
 
 class Database;
 struct Session;
@@ -42,6 +45,22 @@ private:
     QString m_text;
 };
 
+// One stock record as the sale panel shows it when it opens.
+struct StockForSale
+{
+    QString name;         // a
+    QString spec;         // b
+    QString code;         // c
+    QString category;     // d
+    QString remark;       // z
+    double purchasePrice; // 1
+    QVariant salePrice;   // 4, null when none was entered
+    double sold;          // 5
+    double salesAmount;   // 6
+    QVariant stock;       // 7 as stored
+    QDate stockInDate;    // day1
+};
+
 // Receives goods into stock and corrects or deletes stock-in records. Every
 // change is one transaction with every value bound, and only the
 // administrator may make it.
@@ -69,6 +88,11 @@ public:
     // record stay as they are.
     bool remove(const Session &session, qint64 id);
 
+    // Record id for the sale panel; nullopt when it is gone. Throws DatabaseError.
+    std::optional<StockForSale> forSale(qint64 id) const;
+    // The stock quantity (7) of record id as the database holds it now, 0
+    // for none; nullopt when the record is gone. Throws DatabaseError.
+    std::optional<double> stockNow(qint64 id) const;
     // A number as a number box holds it: the whole text, "." as the decimal
     // point, nothing trimmed. Throws InvalidNumber otherwise.
     static double toNumber(const QString &text);

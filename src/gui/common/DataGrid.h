@@ -33,6 +33,7 @@ public:
 
     QTableView *view() const { return m_view; }
     GroupedHeaderView *header() const { return m_header; }
+    DataGridFooter *footer() const { return m_footer; }
     DataGridModel *gridModel() const { return m_model; }
 
     // Title colours of one upper-title group.

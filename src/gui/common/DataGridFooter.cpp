@@ -1,5 +1,6 @@
 #include "DataGridFooter.h"
 
+#include "Contrast.h"
 #include "DataGrid.h"
 #include "GroupedHeaderView.h"
 
@@ -15,6 +16,13 @@ void DataGridFooter::setBackground(const QColor &colour)
 {
     m_background = colour;
     update();
+}
+
+QColor DataGridFooter::textColour() const
+{
+    // The footer keeps its own light orange in every skin; a skin's light text
+    // colour would vanish on it.
+    return Contrast::readable(palette().color(QPalette::WindowText), m_background);
 }
 
 QSize DataGridFooter::sizeHint() const
@@ -42,9 +50,21 @@ void DataGridFooter::paintEvent(QPaintEvent *)
         const QString text = m_grid->footerText(column);
         if (text.isEmpty())
             continue;
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(cell.adjusted(3, 0, -3, 0),
-                         static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter),
-                         text);
+        painter.setPen(textColour());
+        // A total wider than its column is set smaller: a cut total reads as
+        // another number.
+        const QRect room = cell.adjusted(3, 0, -3, 0);
+        const double wide = fontMetrics().horizontalAdvance(text);
+        QFont shown = font();
+        if (wide > room.width() && room.width() > 0) {
+            const double factor = room.width() / wide * 0.97;
+            if (shown.pixelSize() > 0)
+                shown.setPixelSize(std::max(1, int(shown.pixelSize() * factor)));
+            else
+                shown.setPointSizeF(shown.pointSizeF() * factor);
+        }
+        painter.setFont(shown);
+        painter.drawText(
+            room, static_cast<int>(m_grid->columns().at(column).footerAlignment | Qt::AlignVCenter), text);
     }
 }

@@ -14,6 +14,10 @@ public:
     explicit DataGridFooter(DataGrid *grid);
 
     void setBackground(const QColor &colour);
+    QColor background() const { return m_background; }
+    // The totals' colour: the skin's text colour, darkened where it would not
+    // stand out from the footer's background.
+    QColor textColour() const;
     QSize sizeHint() const override;
 
 protected:

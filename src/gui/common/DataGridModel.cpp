@@ -1,5 +1,6 @@
 #include "DataGridModel.h"
 
+#include "Contrast.h"
 #include "data/GridLayoutStore.h"
 #include "data/NumberFormat.h"
 
@@ -93,14 +94,15 @@ QVariant DataGridModel::data(const QModelIndex &index, int role) const
         return m_source->value(index.row(), column.field);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(column.alignment | Qt::AlignVCenter);
-    case Qt::ForegroundRole:
-        if (m_rowRule) {
-            // Evaluated at every draw, so a changed rule shows at the next repaint.
-            const QColor colour = m_rowRule(m_source->rowAt(index.row()));
-            if (colour.isValid())
-                return colour;
-        }
-        return QVariant();
+    case Qt::ForegroundRole: {
+        // Evaluated at every draw, so a changed rule shows at the next repaint.
+        QColor colour = m_rowRule ? m_rowRule(m_source->rowAt(index.row())) : QColor();
+        // The rows keep the grid's own light background in every skin, so
+        // their text is dark, whatever the skin's text colour is.
+        if (m_rowBackground.isValid())
+            return Contrast::readable(colour.isValid() ? colour : QColor(Qt::black), m_rowBackground);
+        return colour.isValid() ? QVariant(colour) : QVariant();
+    }
     case Qt::BackgroundRole:
         return m_rowBackground.isValid() ? QVariant(m_rowBackground) : QVariant();
     default:

@@ -123,14 +123,26 @@ GridExporter::Result GridExporter::exportWithDialog()
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
-    QString selectedFilter = kXlsFilter;
-    const QString chosen = Prompter::saveFileName(m_dialogParent, QStringLiteral("导出Excel"),
-                                                  QDir(folder).filePath(m_title + QStringLiteral(".xls")),
-                                                  fileFilters(), &selectedFilter);
+    // A list longer than an .xls sheet holds is offered as .xlsx from the start,
+    // so the operator is not sent back after choosing a file.
+    const bool fitsXls = !tooLongFor(*SheetWriter::create(SheetWriter::Format::Xls));
+    QString selectedFilter = fitsXls ? kXlsFilter : kXlsxFilter;
+    const QString chosen = Prompter::saveFileName(
+        m_dialogParent, QStringLiteral("导出Excel"),
+        QDir(folder).filePath(m_title + (fitsXls ? QStringLiteral(".xls") : QStringLiteral(".xlsx"))),
+        fileFilters(), &selectedFilter);
     if (chosen.isEmpty())
         return Result::Declined;
     const SheetWriter::Format format = formatFor(chosen, selectedFilter);
     return exportTo(withSuffix(chosen, format), format);
+}
+
+bool GridExporter::tooLongFor(const SheetWriter &sheet) const
+{
+    const SqlListModel *list = m_grid ? m_grid->listModel() : nullptr;
+    if (!list || sheet.maxRows() <= 0)
+        return false;
+    return layout().totalRows(std::max(list->totalCount(), list->rowCount())) > sheet.maxRows();
 }
 
 QList<int> GridExporter::exportedColumns() const
@@ -189,7 +201,7 @@ GridExporter::Result GridExporter::exportTo(const QString &fileName, SheetWriter
     std::unique_ptr<SheetWriter> sheet = SheetWriter::create(format);
     const ListExportLayout sheetLayout = layout();
     const int records = std::max(list->totalCount(), list->rowCount());
-    if (sheet->maxRows() > 0 && sheetLayout.totalRows(records) > sheet->maxRows()) {
+    if (tooLongFor(*sheet)) {
         m_error =
             QStringLiteral("列表共有 %1 条记录，超出 .xls 文件最多 %2 行的容量，无法导出为 .xls 文件。\n"
                            "请选择“Excel 2007 xlsx文件”或“CSV (UTF-8)”格式导出。")

@@ -67,6 +67,8 @@ signals:
 
 private:
     QList<int> exportedColumns() const;
+    // The list needs more rows than the sheet format holds.
+    bool tooLongFor(const SheetWriter &sheet) const;
     bool write(const QString &path, SheetWriter &sheet, const ListExportLayout &layout);
 
     QPointer<DataGrid> m_grid;

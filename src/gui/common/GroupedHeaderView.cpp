@@ -24,8 +24,19 @@ int GroupedHeaderView::lineHeight() const
 QSize GroupedHeaderView::sizeHint() const
 {
     QSize size = QHeaderView::sizeHint();
-    size.setHeight(2 * lineHeight());
+    size.setHeight((hasUpperBand() ? 2 : 1) * lineHeight());
     return size;
+}
+
+bool GroupedHeaderView::hasUpperBand() const
+{
+    // A grid whose columns have no upper titles (the ticket) gives the empty
+    // band's line to its rows.
+    for (int l = 0; l < count(); ++l) {
+        if (!upperTitle(l).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 QString GroupedHeaderView::upperTitle(int logicalIndex) const
@@ -80,18 +91,20 @@ void GroupedHeaderView::paintSection(QPainter *painter, const QRect &rect, int l
         model()->headerData(logicalIndex, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
     const QColor text = model()->headerData(logicalIndex, Qt::Horizontal, Qt::ForegroundRole).value<QColor>();
     const QColor line = palette().color(QPalette::Mid);
-    const int half = rect.height() / 2;
+    const int half = hasUpperBand() ? rect.height() / 2 : 0;
 
     painter->save();
     // Every member of a group paints the whole shared band, so any partial
     // repaint shows the same cell.
-    QRect upper = upperBandRect(logicalIndex);
-    upper.setHeight(half);
-    painter->fillRect(upper, background);
-    painter->setPen(line);
-    painter->drawRect(upper.adjusted(0, 0, -1, -1));
-    painter->setPen(text);
-    painter->drawText(upper, Qt::AlignCenter, upperTitle(logicalIndex));
+    if (half > 0) {
+        QRect upper = upperBandRect(logicalIndex);
+        upper.setHeight(half);
+        painter->fillRect(upper, background);
+        painter->setPen(line);
+        painter->drawRect(upper.adjusted(0, 0, -1, -1));
+        painter->setPen(text);
+        painter->drawText(upper, Qt::AlignCenter, upperTitle(logicalIndex));
+    }
 
     const QRect lower(rect.left(), rect.top() + half, rect.width(), rect.height() - half);
     painter->fillRect(lower, background);

@@ -22,6 +22,8 @@ public:
     QRect upperBandRect(int logicalIndex) const;
 
     QSize sizeHint() const override;
+    // False when no column has an upper title: the header is one line high.
+    bool hasUpperBand() const;
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;

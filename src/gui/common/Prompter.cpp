@@ -128,7 +128,8 @@ QString Prompter::saveFileName(QWidget *parent, const QString &caption, const QS
         if (state().files.isEmpty())
             return QString();
         const auto [path, filter] = state().files.dequeue();
-        if (selectedFilter)
+        // No filter queued: the operator kept the one the dialog offered.
+        if (selectedFilter && !filter.isEmpty())
             *selectedFilter = filter;
         return path;
     }

@@ -16,6 +16,7 @@
 #include "sales/TicketPanel.h"
 #include "shell/FloatingPanel.h"
 #include "shell/TMainForm.h"
+#include "stock/StockBook.h"
 #include "stock/StockListView.h"
 
 #include <QComboBox>
@@ -27,7 +28,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSqlQuery>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -325,17 +325,14 @@ bool SalePanel::eventFilter(QObject *watched, QEvent *event)
 
 void SalePanel::openFor(qint64 stockId)
 {
-    QSqlQuery row;
+    std::optional<StockForSale> row;
     try {
-        row = OpenStatement(m_db,
-                            QStringLiteral("select a, b, c, d, \"1\", \"4\", \"5\", \"6\", \"7\", day1, z "
-                                           "from data where id = ?"),
-                            {stockId});
+        row = StockBook(m_db).forSale(stockId);
     } catch (const DatabaseError &error) {
         Prompter::error(&m_form, error.message());
         return;
     }
-    if (!row.next() || row.value(0).toString().isEmpty())
+    if (!row || row->name.isEmpty())
         return;
 
     FloatingPanel *panel = m_form.salePanel();
@@ -344,21 +341,21 @@ void SalePanel::openFor(qint64 stockId)
     m_open = true;
     setModifyStockEnabled(true);
     if (auto *remark = m_form.findChild<QLineEdit *>(QStringLiteral("entryRemarkBox")))
-        remark->setText(row.value(10).toString());
+        remark->setText(row->remark);
 
     m_stock = Kept{};
     m_stock.id = stockId;
-    m_stock.name = row.value(0).toString();
-    m_stock.spec = row.value(1).toString();
-    m_stock.code = row.value(2).toString();
-    m_stock.category = row.value(3).toString();
-    m_stock.values.purchasePrice = row.value(4).toDouble();
-    m_stock.suggestedPrice = numberText(row.value(5));
-    m_stock.values.sold = row.value(6).toDouble();
-    m_stock.values.salesAmount = row.value(7).toDouble();
-    m_stock.values.stock = row.value(8).toDouble();
-    const QDate stockIn = Dialect::toDate(row.value(9));
-    m_stock.stockInDate = stockIn.isValid() ? stockIn.toString(TMainForm::dateFormat()) : QString();
+    m_stock.name = row->name;
+    m_stock.spec = row->spec;
+    m_stock.code = row->code;
+    m_stock.category = row->category;
+    m_stock.values.purchasePrice = row->purchasePrice;
+    m_stock.suggestedPrice = numberText(row->salePrice);
+    m_stock.values.sold = row->sold;
+    m_stock.values.salesAmount = row->salesAmount;
+    m_stock.values.stock = row->stock.toDouble();
+    m_stock.stockInDate =
+        row->stockInDate.isValid() ? row->stockInDate.toString(TMainForm::dateFormat()) : QString();
 
     m_nameLabel->setText(m_stock.name);
     m_specLabel->setText(m_stock.spec);
@@ -366,7 +363,7 @@ void SalePanel::openFor(qint64 stockId)
     m_categoryLabel->setText(m_stock.category);
     m_suggestedPriceLabel->setText(m_stock.suggestedPrice);
     m_priceBox->setText(m_stock.suggestedPrice);
-    m_stockBox->setText(numberText(row.value(8)));
+    m_stockBox->setText(numberText(row->stock));
     compute();
 
     refillCustomers();
@@ -607,20 +604,19 @@ void SalePanel::confirm()
     }
     // The stock as it stands in the database now, not as the panel read it:
     // another counter may have sold from this row meanwhile.
-    QVariant stockNow;
+    std::optional<double> stockNow;
     try {
-        stockNow = ScalarValue(m_db, QStringLiteral("select coalesce(\"7\", 0) from data where id = ?"),
-                               {m_stock.id});
+        stockNow = StockBook(m_db).stockNow(m_stock.id);
     } catch (const DatabaseError &error) {
         Prompter::error(&m_form, error.message());
         return;
     }
-    if (!stockNow.isValid()) {
+    if (!stockNow) {
         Prompter::warning(&m_form, QStringLiteral("该商品的库存记录已被删除，不能销售。"));
         closePanel();
         return;
     }
-    showStockQuantity(stockNow.toDouble());
+    showStockQuantity(*stockNow);
     if (m_stock.values.stock < quantity) {
         Prompter::information(&m_form, kStockShort);
         m_quantityBox->setText(m_stockBox->text());

@@ -25,8 +25,11 @@ constexpr double SideMarginMm = 15;
 // The right end of the table when the printer reports no page (180 mm).
 constexpr double DesignWidth = 180 / MmPerDesignPixel;
 
-// The column rules of the header and the line rows.
-constexpr double ColumnRules[] = {130, 281, 378, 434, 498, 562};
+// The column rules of the header and the line rows as designed; a document
+// with long figures moves them (see fittedRules).
+constexpr std::array<double, 6> DesignRules = {130, 281, 378, 434, 498, 562};
+// The name column gives up room for figures down to this width.
+constexpr double MinimumNameWidth = 64;
 
 QString &redirect()
 {
@@ -52,13 +55,18 @@ QFont documentFont(double points, double fontScale, bool bold = false, bool unde
 
 // The height of a line of text in design pixels, from the font that will
 // print it: the bands are laid out from these, not from one face's sizes.
-double lineHeight(double points, bool bold = false)
+QFontMetricsF designMetrics(double points, bool bold = false)
 {
     QImage designPixels(1, 1, QImage::Format_Mono);
     const int dotsPerMetre = qRound(96 / 0.0254);
     designPixels.setDotsPerMeterX(dotsPerMetre);
     designPixels.setDotsPerMeterY(dotsPerMetre);
-    return QFontMetricsF(documentFont(points, 1, bold), &designPixels).height();
+    return QFontMetricsF(documentFont(points, 1, bold), &designPixels);
+}
+
+double lineHeight(double points, bool bold = false)
+{
+    return designMetrics(points, bold).height();
 }
 
 // Room kept between a text and the rules around it, across and up and down.
@@ -114,7 +122,48 @@ bool framedAtTop(Tform22::Band band)
 
 } // namespace
 
-Tform22::Tform22(OrderDocumentContent content) : m_content(std::move(content)) {}
+std::array<double, 6> Tform22::fittedRules(const OrderDocumentContent &content)
+{
+    // Widths of name, model, code, quantity, price and amount as designed.
+    std::array<double, 6> widths{};
+    double left = 0;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        widths[i] = DesignRules[i] - left;
+        left = DesignRules[i];
+    }
+    // The code and the figures get the room their longest text needs; the
+    // name column pays for it, as a cut name still reads but a figure set
+    // at five points does not. What the name cannot give is left to shrinking.
+    const QFontMetricsF metrics = designMetrics(11);
+    std::array<double, 6> wanted = widths;
+    for (const OrderDocumentLine &line : content.lines) {
+        const QString texts[] = {line.code, NumberFormat::general(line.quantity),
+                                 NumberFormat::general(line.unitPrice), NumberFormat::general(line.amount)};
+        for (size_t i = 0; i < 4; ++i)
+            wanted[i + 2] = std::max(wanted[i + 2], metrics.horizontalAdvance(texts[i]) + 2 * Gap + 1);
+    }
+    double extra = 0;
+    for (size_t i = 2; i < widths.size(); ++i)
+        extra += wanted[i] - widths[i];
+    const double spare = widths[0] - MinimumNameWidth;
+    const double share = extra > spare ? spare / extra : 1.0;
+    for (size_t i = 2; i < widths.size(); ++i) {
+        const double more = (wanted[i] - widths[i]) * share;
+        widths[i] += more;
+        widths[0] -= more;
+    }
+    std::array<double, 6> rules{};
+    left = 0;
+    for (size_t i = 0; i < rules.size(); ++i) {
+        left += widths[i];
+        rules[i] = left;
+    }
+    return rules;
+}
+
+Tform22::Tform22(OrderDocumentContent content)
+    : m_content(std::move(content)), m_rules(fittedRules(m_content))
+{}
 
 double Tform22::defaultPageHeight()
 {
@@ -251,7 +300,7 @@ void Tform22::paintBand(QPainter &painter, const PlacedBand &placed, double widt
             painter.drawLine(QLineF(0, height, width, height));
     };
     auto columnRules = [&] {
-        for (const double x : ColumnRules)
+        for (const double x : m_rules)
             painter.drawLine(QLineF(x, 0, x, height));
     };
     const QFont plain = documentFont(11, fontScale);
@@ -290,18 +339,13 @@ void Tform22::paintBand(QPainter &painter, const PlacedBand &placed, double widt
         columnRules();
         painter.setFont(documentFont(11, fontScale, true));
         const double y = middle(11, true);
-        text(painter, Align::Centre, 0, y, ColumnRules[0], QStringLiteral("商品名称"));
-        text(painter, Align::Centre, ColumnRules[0], y, ColumnRules[1] - ColumnRules[0],
-             QStringLiteral("规格型号"));
-        text(painter, Align::Centre, ColumnRules[1], y, ColumnRules[2] - ColumnRules[1],
-             QStringLiteral("编 码"));
-        text(painter, Align::Centre, ColumnRules[2], y, ColumnRules[3] - ColumnRules[2],
-             QStringLiteral("数量"));
-        text(painter, Align::Centre, ColumnRules[3], y, ColumnRules[4] - ColumnRules[3],
-             QStringLiteral("单 价"));
-        text(painter, Align::Centre, ColumnRules[4], y, ColumnRules[5] - ColumnRules[4],
-             QStringLiteral("金 额"));
-        text(painter, Align::Centre, ColumnRules[5], y, width - ColumnRules[5], QStringLiteral("备 注"));
+        text(painter, Align::Centre, 0, y, m_rules[0], QStringLiteral("商品名称"));
+        text(painter, Align::Centre, m_rules[0], y, m_rules[1] - m_rules[0], QStringLiteral("规格型号"));
+        text(painter, Align::Centre, m_rules[1], y, m_rules[2] - m_rules[1], QStringLiteral("编 码"));
+        text(painter, Align::Centre, m_rules[2], y, m_rules[3] - m_rules[2], QStringLiteral("数量"));
+        text(painter, Align::Centre, m_rules[3], y, m_rules[4] - m_rules[3], QStringLiteral("单 价"));
+        text(painter, Align::Centre, m_rules[4], y, m_rules[5] - m_rules[4], QStringLiteral("金 额"));
+        text(painter, Align::Centre, m_rules[5], y, width - m_rules[5], QStringLiteral("备 注"));
         break;
     }
     case Band::Line: {
@@ -310,22 +354,22 @@ void Tform22::paintBand(QPainter &painter, const PlacedBand &placed, double widt
         const OrderDocumentLine &line = c.lines.at(placed.line);
         painter.setFont(plain);
         const double y = middle(11);
-        const auto room = [](int column) { return ColumnRules[column] - ColumnRules[column - 1] - 2 * Gap; };
-        text(painter, Align::Left, Gap, y, ColumnRules[0] - 2 * Gap, line.name);
-        text(painter, Align::Left, ColumnRules[0] + Gap, y, room(1), line.spec);
-        text(painter, Align::Left, ColumnRules[1] + Gap, y, room(2), line.code, Fit::Shrink);
-        text(painter, Align::Right, ColumnRules[3] - Gap, y, room(3), NumberFormat::general(line.quantity),
+        const auto room = [this](int column) { return m_rules[column] - m_rules[column - 1] - 2 * Gap; };
+        text(painter, Align::Left, Gap, y, m_rules[0] - 2 * Gap, line.name);
+        text(painter, Align::Left, m_rules[0] + Gap, y, room(1), line.spec);
+        text(painter, Align::Left, m_rules[1] + Gap, y, room(2), line.code, Fit::Shrink);
+        text(painter, Align::Right, m_rules[3] - Gap, y, room(3), NumberFormat::general(line.quantity),
              Fit::Shrink);
-        text(painter, Align::Right, ColumnRules[4] - Gap, y, room(4), NumberFormat::general(line.unitPrice),
+        text(painter, Align::Right, m_rules[4] - Gap, y, room(4), NumberFormat::general(line.unitPrice),
              Fit::Shrink);
-        text(painter, Align::Right, ColumnRules[5] - Gap, y, room(5), NumberFormat::general(line.amount),
+        text(painter, Align::Right, m_rules[5] - Gap, y, room(5), NumberFormat::general(line.amount),
              Fit::Shrink);
-        text(painter, Align::Left, ColumnRules[5] + Gap, y, width - ColumnRules[5] - 2 * Gap, line.remark);
+        text(painter, Align::Left, m_rules[5] + Gap, y, width - m_rules[5] - 2 * Gap, line.remark);
         break;
     }
     case Band::Summary: {
         frame(false);
-        painter.drawLine(QLineF(ColumnRules[4], 0, ColumnRules[4], height));
+        painter.drawLine(QLineF(m_rules[4], 0, m_rules[4], height));
         // Two label lines share the band's height.
         const double labelPoints = std::min(11.0, 11 * (height - 3 * RowGap) / (2 * lineHeight(11, true)));
         const QFont label = documentFont(labelPoints, fontScale, true);
@@ -337,11 +381,11 @@ void Tform22::paintBand(QPainter &painter, const PlacedBand &placed, double widt
              QStringLiteral("人民币"));
         painter.setFont(documentFont(11, fontScale, true));
         const double capitalLeft = labelWidth + 4 * Gap;
-        text(painter, Align::Left, capitalLeft, middle(11, true), ColumnRules[4] - capitalLeft - Gap,
+        text(painter, Align::Left, capitalLeft, middle(11, true), m_rules[4] - capitalLeft - Gap,
              QStringLiteral("（大写） ") + c.capitalText, Fit::Shrink);
         painter.setFont(documentFont(11, fontScale, true, true));
-        text(painter, Align::Left, ColumnRules[4] + 2 * Gap, middle(11, true),
-             width - ColumnRules[4] - 4 * Gap, QStringLiteral("￥") + c.totalText, Fit::Shrink);
+        text(painter, Align::Left, m_rules[4] + 2 * Gap, middle(11, true), width - m_rules[4] - 4 * Gap,
+             QStringLiteral("￥") + c.totalText, Fit::Shrink);
         break;
     }
     case Band::Slogans: {

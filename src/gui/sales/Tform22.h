@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <array>
+
 class Database;
 class QPainter;
 class QPrinter;
@@ -42,6 +44,10 @@ public:
     explicit Tform22(OrderDocumentContent content);
 
     const OrderDocumentContent &content() const { return m_content; }
+    // The right edges of the name, model, code, quantity, price and amount
+    // columns: as designed, with the code and figure columns widened to
+    // their longest text at the expense of the name column.
+    static std::array<double, 6> fittedRules(const OrderDocumentContent &content);
 
     // The bands page by page for a printable height in design pixels. The
     // column header opens every page; a band that does not fit goes to the
@@ -74,4 +80,5 @@ private:
     void paintBand(QPainter &painter, const PlacedBand &placed, double width, double fontScale) const;
 
     OrderDocumentContent m_content;
+    std::array<double, 6> m_rules;
 };

@@ -1,6 +1,7 @@
 #include "Txstj.h"
 
 #include "common/DataGrid.h"
+#include "common/FilterBar.h"
 #include "common/GridExporter.h"
 #include "common/GridPrinter.h"
 #include "common/NumberBox.h"
@@ -151,14 +152,6 @@ QList<DataGridColumn> salesColumns()
     };
 }
 
-QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
 QPushButton *button(const QString &text, const char *objectName, QWidget *parent)
 {
     auto *b = new QPushButton(text, parent);
@@ -222,6 +215,10 @@ void Txstj::buildListPage(QWidget *page)
     m_grid = new DataGrid(page);
     m_grid->setObjectName(QStringLiteral("salesGrid"));
     m_list = new SqlListModel(m_db, this);
+    // Names and models sort as a Chinese reader looks them up: by their pinyin
+    // initials, then by the text.
+    m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")});
+    m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")});
     m_grid->setColumns(salesColumns());
     m_grid->setListModel(m_list);
     m_grid->useShopGroupColours();
@@ -277,75 +274,25 @@ void Txstj::buildListPage(QWidget *page)
 void Txstj::buildFilterBar(QWidget *page, QGroupBox *group)
 {
     Q_UNUSED(page);
-    auto *grid = new QGridLayout(group);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(4);
-
-    auto lineEdit = [group](const char *name, const QString &hint) {
-        auto *box = new QLineEdit(group);
-        box->setObjectName(QLatin1String(name));
-        box->setPlaceholderText(hint);
-        box->setToolTip(hint);
-        return box;
-    };
+    FilterBar bar(group);
+    bar.setHintsInside(true);
     const QString initialsHint = QStringLiteral("输入字母拼音查询");
-    m_categoryBox = new QComboBox(group);
-    m_categoryBox->setObjectName(QStringLiteral("categoryBox"));
-    m_categoryBox->setEditable(true);
-    m_categoryBox->setInsertPolicy(QComboBox::NoInsert);
-    m_categoryBox->setMaxVisibleItems(20);
-    m_nameBox = lineEdit("nameBox", initialsHint);
-    m_modelBox = lineEdit("modelBox", initialsHint);
-    m_codeBox = lineEdit("codeBox", QString());
-    m_customerBox = lineEdit("customerBox", QString());
-    m_remarkBox = lineEdit("remarkBox", QString());
-
-    m_dateRangeBox = new QCheckBox(QStringLiteral("销售日期："), group);
-    m_dateRangeBox->setObjectName(QStringLiteral("dateRangeBox"));
-    auto dateBox = [group](const char *name) {
-        auto *box = new QDateEdit(Clock::current().today(), group);
-        box->setObjectName(QLatin1String(name));
-        box->setDisplayFormat(TMainForm::dateFormat());
-        box->setCalendarPopup(true);
-        return box;
-    };
-    m_firstDateBox = dateBox("firstDateBox");
-    m_lastDateBox = dateBox("lastDateBox");
-
-    grid->addWidget(caption(QStringLiteral("类 别："), m_categoryBox, group), 0, 0);
-    grid->addWidget(m_categoryBox, 0, 1);
-    grid->addWidget(caption(QStringLiteral("商品名称："), m_nameBox, group), 0, 2);
-    grid->addWidget(m_nameBox, 0, 3);
-    grid->addWidget(caption(QStringLiteral("规格型号："), m_modelBox, group), 0, 4);
-    grid->addWidget(m_modelBox, 0, 5);
-    grid->addWidget(caption(QStringLiteral("商品编码："), m_codeBox, group), 1, 0);
-    grid->addWidget(m_codeBox, 1, 1);
-    grid->addWidget(caption(QStringLiteral("客户名称："), m_customerBox, group), 1, 2);
-    grid->addWidget(m_customerBox, 1, 3);
-    grid->addWidget(caption(QStringLiteral("备 注："), m_remarkBox, group), 1, 4);
-    grid->addWidget(m_remarkBox, 1, 5);
-
-    auto *dates = new QHBoxLayout;
-    dates->setSpacing(4);
-    dates->addWidget(m_dateRangeBox);
-    dates->addWidget(m_firstDateBox, 1);
-    dates->addWidget(new QLabel(QStringLiteral("至"), group));
-    dates->addWidget(m_lastDateBox, 1);
-    grid->addLayout(dates, 2, 0, 1, 4);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(4);
-    QPushButton *query = button(QStringLiteral("查 询"), "queryButton", group);
-    QPushButton *month = button(QStringLiteral("本 月"), "thisMonthButton", group);
-    QPushButton *today = button(QStringLiteral("当 天"), "todayButton", group);
-    QPushButton *clear = button(QStringLiteral("清空条件"), "clearConditionsButton", group);
-    QPushButton *all = button(QStringLiteral("全部记录"), "allRecordsButton", group);
-    for (QPushButton *b : {query, month, today, clear, all})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 3, 0, 1, 6);
-    for (int column : {1, 3, 5})
-        grid->setColumnStretch(column, 1);
+    m_categoryBox = bar.addChoice("categoryBox", QStringLiteral("类 别："));
+    m_nameBox = bar.addText("nameBox", QStringLiteral("商品名称："), initialsHint);
+    m_modelBox = bar.addText("modelBox", QStringLiteral("规格型号："), initialsHint);
+    m_codeBox = bar.addText("codeBox", QStringLiteral("商品编码："));
+    m_customerBox = bar.addText("customerBox", QStringLiteral("客户名称："));
+    m_remarkBox = bar.addText("remarkBox", QStringLiteral("备 注："));
+    bar.addDateRange(QStringLiteral("销售日期："));
+    m_dateRangeBox = bar.dateRangeBox();
+    m_firstDateBox = bar.firstDateBox();
+    m_lastDateBox = bar.lastDateBox();
+    QPushButton *query = bar.addButton("queryButton", QStringLiteral("查 询"));
+    QPushButton *month = bar.addButton("thisMonthButton", QStringLiteral("本 月"));
+    QPushButton *today = bar.addButton("todayButton", QStringLiteral("当 天"));
+    QPushButton *clear = bar.addButton("clearConditionsButton", QStringLiteral("清空条件"));
+    QPushButton *all = bar.addButton("allRecordsButton", QStringLiteral("全部记录"));
+    bar.finish();
 
     // Every change of a box narrows the list at once.
     connect(m_categoryBox, &QComboBox::editTextChanged, this, [this] { runFilter(); });
@@ -370,7 +317,7 @@ void Txstj::buildOrderGroup(QGroupBox *group)
     m_orderNumberBox->setMinimumWidth(120);
     QPushButton *query = button(QStringLiteral("查 询"), "orderQueryButton", group);
     QPushButton *preview = button(QStringLiteral("销售单预览"), "orderPreviewButton", group);
-    layout->addWidget(caption(QStringLiteral("销售单号："), m_orderNumberBox, group), 0, 0);
+    layout->addWidget(FilterBar::caption(QStringLiteral("销售单号："), m_orderNumberBox, group), 0, 0);
     layout->addWidget(m_orderNumberBox, 0, 1, 1, 2);
     layout->addWidget(query, 1, 1);
     layout->addWidget(preview, 1, 2);
@@ -440,7 +387,7 @@ void Txstj::buildEditPanel(QWidget *parent)
         if (!f.editable)
             box->setFocusPolicy(Qt::ClickFocus);
         m_panelFields.insert(QString(f.field), box);
-        grid->addWidget(caption(QString::fromUtf16(f.caption), box, content), row, 0);
+        grid->addWidget(FilterBar::caption(QString::fromUtf16(f.caption), box, content), row, 0);
         grid->addWidget(box, row, 1);
         if (box == m_debtBox) {
             auto *hint = new QLabel(QStringLiteral("无欠款填0"), content);
@@ -879,10 +826,33 @@ void Txstj::confirmModify()
         Prompter::error(this, error.message());
         return;
     }
+    const qint64 modifiedId = m_panelLineId;
+    const int modifiedRow = m_grid->currentRow();
     m_list->refresh();
+    // The list starts over on its first row; the corrected line stays the
+    // current one, so that a following Del acts on it and not on the first.
+    keepLineCurrent(modifiedId, modifiedRow);
     closeEditPanel();
     emit salesChanged();
     Prompter::information(this, QStringLiteral("修改记录成功！"));
+}
+
+void Txstj::keepLineCurrent(qint64 lineId, int formerRow)
+{
+    const QString id = QStringLiteral("id");
+    // The correction rarely moves the line, so its former row is tried first;
+    // a sort on a corrected column may move it, then the fetched rows are searched.
+    while (formerRow >= m_list->rowCount() && m_list->canFetchMore())
+        m_list->fetchMore();
+    int row = m_list->value(formerRow, id).toLongLong() == lineId ? formerRow : -1;
+    for (int r = 0; row < 0 && r < m_list->rowCount(); ++r) {
+        if (m_list->value(r, id).toLongLong() == lineId)
+            row = r;
+    }
+    if (row >= 0) {
+        m_grid->setCurrentRow(row);
+        m_lastClickedRow = row;
+    }
 }
 
 void Txstj::confirmDelete()

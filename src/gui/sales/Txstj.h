@@ -124,6 +124,7 @@ private:
     void refillCategories();
     void fillEditPanel(PanelMode mode);
     void clearEditPanel();
+    void keepLineCurrent(qint64 lineId, int formerRow);
     void onRowClicked(int row);
     void setChartValues(Chart chart, const QList<double> &values);
 

@@ -135,7 +135,8 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     connect(m_stockListArea, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_stockListMenu->popup(m_stockListArea->mapToGlobal(pos)); });
     layout->addWidget(m_stockListArea);
-    layout->addWidget(buildBottomArea(m_central), 1);
+    m_bottomArea = buildBottomArea(m_central);
+    layout->addWidget(m_bottomArea, 1);
 
     buildPanels(m_central);
     m_stockList = new StockListView(*this, m_db, m_settings);
@@ -536,8 +537,17 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 
 void TMainForm::layoutStockList()
 {
-    const int height = frameGeometry().height() - BottomAreaHeight;
-    m_stockListArea->setFixedHeight(std::max(height, 0));
+    // Measured from the client area, which is the same before and after the
+    // window manager adds its frame: the frame geometry leaves the title bar
+    // out at the first show and counts it after a resize.
+    const int designed = height() + DesignFrameHeight - BottomAreaHeight;
+    // Larger fonts or another style may need more room below: the quick query
+    // rows and the tool bar are never squeezed, the list gives way.
+    const QVBoxLayout *layout = static_cast<QVBoxLayout *>(m_central->layout());
+    const int room = m_central->height() - layout->contentsMargins().top() -
+                     layout->contentsMargins().bottom() - layout->spacing() -
+                     m_bottomArea->minimumSizeHint().height();
+    m_stockListArea->setFixedHeight(std::max(std::min(designed, room), 0));
     // Place the bottom area under the list now, not at the next layout pass.
     m_central->layout()->activate();
 }
@@ -592,8 +602,13 @@ void TMainForm::applyStoredPreferences()
     hints.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(hints);
     for (QWidget *widget : findChildren<QWidget *>()) {
-        if (!widget->toolTip().isEmpty())
-            widget->setToolTipDuration(kHintMilliseconds);
+        if (widget->toolTip().isEmpty())
+            continue;
+        widget->setToolTipDuration(kHintMilliseconds);
+        // The hovered control's hint also stands in the status bar's hint
+        // panel (the status tip travels up to this window's event()).
+        if (widget->statusTip().isEmpty())
+            widget->setStatusTip(widget->toolTip());
     }
 
     for (const QPointer<QLineEdit> &box : std::as_const(m_dateBoxes)) {

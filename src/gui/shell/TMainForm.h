@@ -69,8 +69,11 @@ public:
     static QString caption();
     // Dates are shown and typed in this form everywhere in the program.
     static QString dateFormat() { return QStringLiteral("yyyy-MM-dd"); }
-    // The stock list is the window's outer height less this.
+    // The stock list is the window's outer height less this, the outer height
+    // being the client height and the frame the window was designed with
+    // (title bar and borders together).
     static constexpr int BottomAreaHeight = 196;
+    static constexpr int DesignFrameHeight = 33;
     // How often empty date boxes are refilled.
     static constexpr int DateGuardMilliseconds = 500;
 
@@ -207,6 +210,7 @@ private:
 
     QWidget *m_central = nullptr;
     QFrame *m_stockListArea = nullptr;
+    QWidget *m_bottomArea = nullptr;
     QGroupBox *m_quickQueryGroup = nullptr;
     StockListView *m_stockList = nullptr;
     TicketPanel *m_ticket = nullptr;

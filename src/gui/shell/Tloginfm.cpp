@@ -60,6 +60,7 @@ Tloginfm::Tloginfm(const Database &db, SettingsStore &settings, QWidget *parent)
     m_cancelButton = new QPushButton(QStringLiteral("退出"), this);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     m_cancelButton->setVisible(false);
+    m_cancelButton->setEnabled(false);
     m_shortcutButton = new QPushButton(QStringLiteral("桌面快捷"), this);
     m_shortcutButton->setObjectName(QStringLiteral("shortcutButton"));
     m_shortcutButton->setVisible(false);
@@ -127,6 +128,10 @@ void Tloginfm::keyPressEvent(QKeyEvent *event)
     // only when that button has the focus (it handles the key itself); it
     // never falls through to a default button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return;
+    // Esc does nothing here: the cancel button is hidden and inactive, and
+    // only closing the window ends the program.
+    if (event->key() == Qt::Key_Escape)
         return;
     QDialog::keyPressEvent(event);
 }

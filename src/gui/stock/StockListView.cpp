@@ -1,6 +1,7 @@
 #include "StockListView.h"
 
 #include "common/DataGrid.h"
+#include "common/FilterBar.h"
 #include "common/Prompter.h"
 #include "data/Clock.h"
 #include "data/Database.h"
@@ -113,14 +114,6 @@ QList<DataGridColumn> stockColumns()
     };
 }
 
-QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
 } // namespace
 
 StockListView::StockListView(TMainForm &form, const Database &db, SettingsStore &settings)
@@ -143,6 +136,10 @@ void StockListView::buildGrid()
     m_grid = new DataGrid(this);
     m_grid->setObjectName(QStringLiteral("stockGrid"));
     m_list = new SqlListModel(m_db, this);
+    // Names and models sort as a Chinese reader looks them up: by their pinyin
+    // initials, then by the text.
+    m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")});
+    m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")});
     m_grid->setColumns(stockColumns());
     m_grid->setListModel(m_list);
     m_grid->useShopGroupColours();
@@ -181,84 +178,22 @@ void StockListView::buildGrid()
 
 void StockListView::buildQuickQuery()
 {
-    QGroupBox *group = m_form.quickQueryGroup();
-    auto *grid = new QGridLayout(group);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(4);
-
-    auto lineEdit = [group](const char *name, const QString &hint) {
-        auto *box = new QLineEdit(group);
-        box->setObjectName(QLatin1String(name));
-        box->setToolTip(hint);
-        return box;
-    };
-    auto comboBox = [group](const char *name) {
-        auto *box = new QComboBox(group);
-        box->setObjectName(QLatin1String(name));
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setMaxVisibleItems(20);
-        return box;
-    };
-
+    FilterBar bar(m_form.quickQueryGroup());
     const QString initialsHint = QStringLiteral("输入拼音首字母查询");
-    m_categoryBox = comboBox("categoryBox");
-    m_nameInitialsBox = lineEdit("nameInitialsBox", initialsHint);
-    m_supplierBox = comboBox("supplierBox");
-    m_specInitialsBox = lineEdit("specInitialsBox", initialsHint);
-    m_codeBox = lineEdit("codeBox", QStringLiteral("支持扫描枪"));
-    m_remarkBox = lineEdit("remarkBox", QString());
-
-    m_dateRangeBox = new QCheckBox(QStringLiteral("入库日期："), group);
-    m_dateRangeBox->setObjectName(QStringLiteral("dateRangeBox"));
-    auto dateBox = [group](const char *name) {
-        auto *box = new QDateEdit(Clock::current().today(), group);
-        box->setObjectName(QLatin1String(name));
-        box->setDisplayFormat(TMainForm::dateFormat());
-        box->setCalendarPopup(true);
-        return box;
-    };
-    m_firstDateBox = dateBox("firstDateBox");
-    m_lastDateBox = dateBox("lastDateBox");
-
-    m_clearButton = new QPushButton(QStringLiteral("清空条件"), group);
-    m_clearButton->setObjectName(QStringLiteral("clearConditionsButton"));
-    m_queryButton = new QPushButton(QStringLiteral("查询"), group);
-    m_queryButton->setObjectName(QStringLiteral("queryButton"));
-    m_allRecordsButton = new QPushButton(QStringLiteral("全部记录"), group);
-    m_allRecordsButton->setObjectName(QStringLiteral("allRecordsButton"));
-    for (QPushButton *button : {m_clearButton, m_queryButton, m_allRecordsButton})
-        button->setAutoDefault(false);
-
-    grid->addWidget(caption(QStringLiteral("类 别："), m_categoryBox, group), 0, 0);
-    grid->addWidget(m_categoryBox, 0, 1);
-    grid->addWidget(caption(QStringLiteral("商品名称："), m_nameInitialsBox, group), 0, 2);
-    grid->addWidget(m_nameInitialsBox, 0, 3);
-    grid->addWidget(caption(QStringLiteral("供货商："), m_supplierBox, group), 0, 4);
-    grid->addWidget(m_supplierBox, 0, 5);
-    grid->addWidget(caption(QStringLiteral("规格型号："), m_specInitialsBox, group), 1, 0);
-    grid->addWidget(m_specInitialsBox, 1, 1);
-    grid->addWidget(caption(QStringLiteral("商品编码："), m_codeBox, group), 1, 2);
-    grid->addWidget(m_codeBox, 1, 3);
-    grid->addWidget(caption(QStringLiteral("备注："), m_remarkBox, group), 1, 4);
-    grid->addWidget(m_remarkBox, 1, 5);
-
-    auto *dates = new QHBoxLayout;
-    dates->setSpacing(4);
-    dates->addWidget(m_firstDateBox, 1);
-    dates->addWidget(new QLabel(QStringLiteral("至"), group));
-    dates->addWidget(m_lastDateBox, 1);
-    grid->addWidget(m_dateRangeBox, 2, 0, Qt::AlignRight);
-    grid->addLayout(dates, 2, 1, 1, 3);
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(4);
-    buttons->addWidget(m_clearButton);
-    buttons->addWidget(m_queryButton);
-    buttons->addWidget(m_allRecordsButton);
-    grid->addLayout(buttons, 2, 4, 1, 2);
-    for (int column : {1, 3, 5})
-        grid->setColumnStretch(column, 1);
+    m_categoryBox = bar.addChoice("categoryBox", QStringLiteral("类 别："));
+    m_nameInitialsBox = bar.addText("nameInitialsBox", QStringLiteral("商品名称："), initialsHint);
+    m_supplierBox = bar.addChoice("supplierBox", QStringLiteral("供货商："));
+    m_specInitialsBox = bar.addText("specInitialsBox", QStringLiteral("规格型号："), initialsHint);
+    m_codeBox = bar.addText("codeBox", QStringLiteral("商品编码："), QStringLiteral("支持扫描枪"));
+    m_remarkBox = bar.addText("remarkBox", QStringLiteral("备注："));
+    bar.addDateRange(QStringLiteral("入库日期："));
+    m_dateRangeBox = bar.dateRangeBox();
+    m_firstDateBox = bar.firstDateBox();
+    m_lastDateBox = bar.lastDateBox();
+    m_clearButton = bar.addButton("clearConditionsButton", QStringLiteral("清空条件"));
+    m_queryButton = bar.addButton("queryButton", QStringLiteral("查询"));
+    m_allRecordsButton = bar.addButton("allRecordsButton", QStringLiteral("全部记录"));
+    bar.finish();
 
     // Every keystroke narrows the list; the supplier and the date range wait
     // for "查询", as the operator usually sets several conditions first.

@@ -329,6 +329,12 @@ private slots:
         QVERIFY(!QFile::exists(path));
         QCOMPARE(Prompter::shown().size(), 1);
         QVERIFY(Prompter::lastText().contains(QStringLiteral("xlsx")));
+        // The dialog offered .xlsx for the long list: a name typed without
+        // suffix is written as a workbook at once.
+        Prompter::clearShown();
+        Prompter::queueFileName(m_dir.filePath(QStringLiteral("big")), QString());
+        m_shop->action("exportExcelAction")->trigger();
+        QVERIFY2(QFile::exists(m_dir.filePath(QStringLiteral("big.xlsx"))), qPrintable(Prompter::lastText()));
 
         ExecuteStatement(db, QStringLiteral("delete from data where a = ?"), {QStringLiteral("r1")});
         m_shop->form->showAllRecords();
@@ -344,6 +350,10 @@ private slots:
         QCOMPARE(sheet.text(BiffWriter::kMaxRows - 2, 0),
                  QString(QStringLiteral("r") + QString::number(fits + 1)));
         QCOMPARE(sheet.text(BiffWriter::kMaxRows - 1, 0), QStringLiteral("总计"));
+        // At the limit .xls is offered again.
+        Prompter::queueFileName(m_dir.filePath(QStringLiteral("fits")), QString());
+        m_shop->action("exportExcelAction")->trigger();
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("fits.xls"))));
     }
 
 private:

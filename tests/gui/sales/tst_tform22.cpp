@@ -428,6 +428,26 @@ void TestTform22::longFiguresPrintWhole()
                                   u"￥87664321.98"_s, u"合计"_s, u"人民币"_s})
         QVERIFY2(pages.first().contains(shown(figure)), qPrintable(figure + u" not in "_s + pages.first()));
     QVERIFY(!pages.first().contains(u"…"_s));
+    // The figure columns widened instead: the long price prints at the size
+    // of the short one (a shrunk figure has a lower box).
+    QProcess boxes;
+    boxes.start(u"pdftotext"_s, {u"-bbox"_s, pdfPath(), u"-"_s});
+    QVERIFY(boxes.waitForFinished(30000));
+    const QString html = QString::fromUtf8(boxes.readAllStandardOutput());
+    auto height = [&html](const QString &word) {
+        const QRegularExpression box(u"yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\">"_s +
+                                     QRegularExpression::escape(word) + u"<"_s);
+        const QRegularExpressionMatch m = box.match(html);
+        return m.hasMatch() ? m.captured(2).toDouble() - m.captured(1).toDouble() : 0.0;
+    };
+    QVERIFY(height(u"9999.99"_s) > 0);
+    QVERIFY2(height(u"87654321.99"_s) >= 0.95 * height(u"9999.99"_s),
+             qPrintable(u"%1 vs %2"_s.arg(height(u"87654321.99"_s)).arg(height(u"9999.99"_s))));
+    // The name column paid for it and keeps its text.
+    const std::array<double, 6> rules = Tform22::fittedRules(OrderDocumentContent::load(
+        m_database->db(), u"20261208009"_s, QString(), ReceiptTexts(), QDate(2026, 12, 8)));
+    QVERIFY(rules[0] < 130 && rules[0] >= 64);
+    QCOMPARE(rules[5], 562.0);
 }
 
 void TestTform22::emptyOrderNumber()

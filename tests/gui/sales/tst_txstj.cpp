@@ -1,5 +1,6 @@
 #include "../common/SignedInMainForm.h"
 
+#include "common/Contrast.h"
 #include "common/DataGrid.h"
 #include "common/DataGridModel.h"
 #include "common/GridPrinter.h"
@@ -264,7 +265,10 @@ void TestTxstj::redRows()
     QCOMPARE(w->listModel()->rowCount(), 1);
     const QVariant colour =
         w->grid()->gridModel()->data(w->grid()->gridModel()->index(0, 0), Qt::ForegroundRole);
-    QCOMPARE(colour.isValid() && colour.value<QBrush>().color() == QColor(Qt::red), red);
+    // A red dark enough to read on the grey rows; other rows are dark too.
+    const QColor shown = colour.value<QBrush>().color();
+    QCOMPARE(shown.hue() == 0 && shown.saturation() == 255, red);
+    QVERIFY(Contrast::ratio(shown, QColor(238, 238, 238)) >= 4.5);
 }
 
 void TestTxstj::titleClicksSortDescAscDesc()
@@ -382,10 +386,14 @@ void TestTxstj::correctionWithBadDebtChangesNothing()
 {
     const qint64 line =
         addSale(u"拉杆箱"_s, 1, 25, 20, 5, QDate(2024, 3, 4), {}, u"20240304001"_s, u"张三"_s);
+    addSale(u"旅行包"_s, 1, 30, 20, 10, QDate(2024, 3, 3), {}, u"20240303001"_s, u"王五"_s);
     Txstj *w = openWindow();
     QVERIFY(w);
-    w->grid()->setCurrentRow(0);
-    emit w->grid()->rowActivated(0);
+    // The line to correct is not the first row.
+    const int row = 1;
+    QCOMPARE(w->listModel()->value(row, u"ID"_s).toLongLong(), line);
+    w->grid()->setCurrentRow(row);
+    emit w->grid()->rowActivated(row);
     QVERIFY(w->editPanel()->isVisible());
     QVERIFY(w->findChild<QPushButton *>(u"panelModifyButton"_s)->isVisible());
     auto *debt = w->findChild<QLineEdit *>(u"panelDebtBox"_s);
@@ -404,8 +412,12 @@ void TestTxstj::correctionWithBadDebtChangesNothing()
     QCOMPARE(Prompter::lastText(), u"修改记录成功！"_s);
     QCOMPARE(column(u"select g from data1 where ID = ?"_s, {line}).toString(), u"李四"_s);
     QCOMPARE(column(u"select \"6\" from data1 where ID = ?"_s, {line}).toDouble(), 12.5);
-    QCOMPARE(w->listModel()->value(0, u"g"_s).toString(), u"李四"_s);
+    QCOMPARE(w->listModel()->value(row, u"g"_s).toString(), u"李四"_s);
     QVERIFY(!w->editPanel()->isVisible());
+    // The corrected line stays current: Del acts on it, not on the first row.
+    QCOMPARE(w->grid()->currentRow(), row);
+    windowAction("deleteSaleAction")->trigger();
+    QCOMPARE(customer->text(), u"李四"_s);
 }
 
 void TestTxstj::restrictedModeHidesItemsColumnAndCharts()

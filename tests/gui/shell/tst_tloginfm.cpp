@@ -291,9 +291,10 @@ void TestTloginfm::twoLoginsGiveTwoRowsWithIncreasingIds()
 void TestTloginfm::closingOrCancellingWritesNoRow_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("title-bar close") << QStringLiteral("close");
-    QTest::newRow("escape") << QStringLiteral("escape");
-    QTest::newRow("hidden cancel button") << QStringLiteral("cancel");
+    QTest::addColumn<bool>("closes"); // only the title bar ends the sign-in
+    QTest::newRow("title-bar close") << QStringLiteral("close") << true;
+    QTest::newRow("escape does nothing") << QStringLiteral("escape") << false;
+    QTest::newRow("hidden cancel button is inactive") << QStringLiteral("cancel") << false;
 }
 
 void TestTloginfm::closingOrCancellingWritesNoRow()
@@ -308,8 +309,10 @@ void TestTloginfm::closingOrCancellingWritesNoRow()
         QTest::keyClick(passwordBox(*w), Qt::Key_Escape);
     else
         button(*w, QStringLiteral("cancelButton"))->click();
-    QVERIFY(!w->isVisible());
-    QCOMPARE(w->result(), int(QDialog::Rejected));
+    QFETCH(bool, closes);
+    QCOMPARE(!w->isVisible(), closes);
+    if (closes)
+        QCOMPARE(w->result(), int(QDialog::Rejected));
     QCOMPARE(w->session().id, 0);
     QCOMPARE(sessionRows(), 0);
 }

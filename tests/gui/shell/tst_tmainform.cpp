@@ -1,5 +1,8 @@
 #include "TestDatabase.h"
 
+#include "common/Contrast.h"
+#include "common/DataGrid.h"
+#include "common/DataGridFooter.h"
 #include "common/Prompter.h"
 #include "data/Clock.h"
 #include "data/PasswordHash.h"
@@ -15,6 +18,7 @@
 #include "shell/Tchangepassfm.h"
 #include "shell/Tuserglfm.h"
 #include "shell/UserAccounts.h"
+#include "stock/StockListView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,6 +37,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -93,6 +98,8 @@ private slots:
     void startupSkin_data();
     void startupSkin();
     void skinMenuLoadsAndStores();
+    void skinsKeepTextReadable_data();
+    void skinsKeepTextReadable();
     void windowHelperReusesExactClass();
     void secondUserAdministrationReusesWindow();
     void dateGuardRefillsEmptiedBox_data();
@@ -219,32 +226,38 @@ bool TestTMainForm::showAndSignIn(TMainForm &form)
 
 void TestTMainForm::stockListFollowsWindowHeight_data()
 {
-    QTest::addColumn<int>("outerHeight");
+    // The client height: the design's outer height less its 33-pixel frame.
+    QTest::addColumn<int>("clientHeight");
     QTest::addColumn<int>("listHeight");
-    QTest::newRow("700") << 700 << 504;
-    QTest::newRow("design height") << 669 << 473;
-    QTest::newRow("tall") << 760 << 564;
-    QTest::newRow("back to 700") << 700 << 504;
+    QTest::newRow("700 outer") << 667 << 504;
+    QTest::newRow("design height") << 636 << 473;
+    QTest::newRow("tall") << 727 << 564;
+    QTest::newRow("back to 700 outer") << 667 << 504;
+    // Lower than the design: the bottom area keeps the room it needs.
+    QTest::newRow("low") << 540 << -1;
 }
 
 void TestTMainForm::stockListFollowsWindowHeight()
 {
-    QFETCH(int, outerHeight);
+    QFETCH(int, clientHeight);
     QFETCH(int, listHeight);
     auto form = makeForm();
     QVERIFY(showAndSignIn(*form));
     // Start from another height so the resize is a real change.
     form->resize(form->width(), 600);
-    const int frame = form->frameGeometry().height() - form->height();
-    form->resize(form->width(), outerHeight - frame);
-    QTRY_COMPARE(form->frameGeometry().height(), outerHeight);
+    form->resize(form->width(), clientHeight);
+    QTRY_COMPARE(form->height(), clientHeight);
     auto *list = form->findChild<QWidget *>(u"stockListArea"_s);
     QVERIFY(list);
-    QCOMPARE(list->height(), listHeight);
-    // The bottom area still fits under the list.
+    if (listHeight >= 0)
+        QCOMPARE(list->height(), listHeight);
+    // The bottom area still fits under the list, unsqueezed.
     auto *bottom = form->findChild<QWidget *>(u"bottomArea"_s);
     QVERIFY(bottom->geometry().top() > list->geometry().bottom());
     QVERIFY(bottom->isVisible());
+    QVERIFY2(bottom->height() >= bottom->minimumSizeHint().height(),
+             qPrintable(u"%1 < %2"_s.arg(bottom->height()).arg(bottom->minimumSizeHint().height())));
+    QVERIFY(bottom->geometry().bottom() <= form->centralWidget()->height());
 }
 
 void TestTMainForm::layoutHasItsParts()
@@ -302,6 +315,20 @@ void TestTMainForm::statusBarPanels()
     }
     QCOMPARE(form->findChild<QLabel *>(u"todayPanel"_s)->text(), u"今天：2024-03-05"_s);
     QCOMPARE(form->findChild<QLabel *>(u"websitePanel"_s)->text(), MakerInfo::webAddress());
+
+    // The hovered control's hint stands in the hint panel as well as in its
+    // tooltip, and goes when the mouse leaves.
+    auto *hint = form->findChild<QLabel *>(u"hintPanel"_s);
+    for (const char16_t *name : {u"alarmQuantityBox", u"nameInitialsBox", u"Panel3"}) {
+        auto *control = form->findChild<QWidget *>(QString::fromUtf16(name));
+        QVERIFY2(control && !control->toolTip().isEmpty(), qPrintable(QString::fromUtf16(name)));
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(control, &enter);
+        QCOMPARE(hint->text(), control->toolTip());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(control, &leave);
+        QCOMPARE(hint->text(), QString());
+    }
 }
 
 // ---------------------------------------------------------------- services
@@ -367,6 +394,91 @@ void TestTMainForm::startupSkin()
     QVERIFY(Prompter::shown().isEmpty());
     // The start-up reads the skin; it never rewrites it.
     QCOMPARE(m_settings->value(SettingsStore::Keys::Skin), stored.isNull() ? QString() : stored);
+}
+
+// The colours a widget's text may stand on: its own background or, where
+// that is see-through, the nearest ancestor's (every stop of a gradient).
+static QList<QColor> backgroundsOf(const QWidget *widget, QPalette::ColorRole role)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        const QBrush brush = w->palette().brush(w == widget ? role : w->backgroundRole());
+        if (brush.gradient()) {
+            QList<QColor> stops;
+            for (const auto &stop : brush.gradient()->stops())
+                stops << stop.second;
+            return stops;
+        }
+        if (brush.style() != Qt::NoBrush && brush.color().alpha() == 255)
+            return {brush.color()};
+    }
+    return {Qt::white};
+}
+
+void TestTMainForm::skinsKeepTextReadable_data()
+{
+    QTest::addColumn<int>("skin");
+    QTest::newRow("built-in") << -1;
+    for (int index = 0; index < Skins::count(); ++index)
+        QTest::newRow(qPrintable(Skins::menuCaptions().at(index))) << index;
+}
+
+void TestTMainForm::skinsKeepTextReadable()
+{
+    QFETCH(int, skin);
+    m_settings->setValue(SettingsStore::Keys::AlarmQuantity, u"5"_s);
+    m_settings->setValue(SettingsStore::Keys::Skin, QString::number(skin < 0 ? 5 : skin));
+    // One ordinary row and one under the alarm quantity (red).
+    for (const double quantity : {20.0, 1.0})
+        ExecuteStatement(m_database->db(), u"insert into data (a, \"2\", \"7\", day1) values (?, 10, ?, ?)"_s,
+                         {u"拉杆箱"_s, quantity, m_database->db().dialect().dateValue(kToday)});
+    auto form = makeForm();
+    QVERIFY(showAndSignIn(*form));
+    QCOMPARE(Skins::current(), skin);
+    form->showAllRecords();
+    DataGrid *grid = form->stockList()->grid();
+    QCOMPARE(grid->view()->model()->rowCount(), 2);
+    QStringList poor;
+    auto check = [&poor](const QString &what, const QColor &text, const QList<QColor> &backgrounds) {
+        for (const QColor &background : backgrounds) {
+            const double ratio = Contrast::ratio(text, background);
+            if (ratio < 4.5)
+                poor
+                    << u"%1: %2 on %3 = %4"_s.arg(what, text.name(), background.name()).arg(ratio, 0, 'f', 2);
+        }
+    };
+    const QAbstractItemModel *model = grid->view()->model();
+    for (int row = 0; row < 2; ++row) {
+        const QModelIndex cell = model->index(row, 0);
+        const QVariant text = model->data(cell, Qt::ForegroundRole);
+        const QVariant background = model->data(cell, Qt::BackgroundRole);
+        check(u"row %1"_s.arg(row),
+              text.isValid() ? text.value<QColor>() : grid->view()->palette().color(QPalette::Text),
+              {background.isValid() ? background.value<QColor>()
+                                    : grid->view()->palette().color(QPalette::Base)});
+    }
+    for (int column = 0; column < model->columnCount(); ++column)
+        check(u"title %1"_s.arg(column),
+              model->headerData(column, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+              {model->headerData(column, Qt::Horizontal, Qt::BackgroundRole).value<QColor>()});
+    check(u"footer"_s, grid->footer()->textColour(), {grid->footer()->background()});
+    // The captions, boxes and buttons under the list and in the status bar.
+    for (QWidget *area :
+         {form->findChild<QWidget *>(u"bottomArea"_s), static_cast<QWidget *>(form->statusBar())}) {
+        for (QWidget *widget : area->findChildren<QWidget *>()) {
+            if (!widget->isVisible())
+                continue;
+            const QString name = QString::fromLatin1(widget->metaObject()->className()) + u" "_s + widget->objectName();
+            if (qobject_cast<QLineEdit *>(widget))
+                check(name, widget->palette().color(QPalette::Text), backgroundsOf(widget, QPalette::Base));
+            else if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget))
+                check(name, widget->palette().color(widget->foregroundRole()),
+                      backgroundsOf(widget, widget->backgroundRole()));
+            else if (qobject_cast<QPushButton *>(widget))
+                check(name, widget->palette().color(QPalette::ButtonText),
+                      backgroundsOf(widget, QPalette::Button));
+        }
+    }
+    QVERIFY2(poor.isEmpty(), qPrintable(poor.join(u'\n')));
 }
 
 void TestTMainForm::skinMenuLoadsAndStores()
