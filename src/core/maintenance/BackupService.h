@@ -37,7 +37,8 @@ public:
     Result backupTo(const QString &target) const;
 
     // Replaces the shop's data by that of the backup file source (after
-    // Check::Full of a copy of it), all or nothing. The data before it is kept: on SQLite as
+    // Check::Quick of a copy of it, the check every start gives data.mdb),
+    // all or nothing. The data before it is kept: on SQLite as
     // data-恢复前-YYYYMMDD-HHMMSS.mdb beside the shop's file, on PostgreSQL as
     // such a backup file in keepFolder. Refused while other connections use
     // the database. The caller has closed its own connection.
