@@ -123,23 +123,17 @@ QString columnList(const QStringList &columns)
 
 // ------------------------------------------------------------ server to file
 
-// The server's columns as the SQLite file stores them: dates as
-// "yyyy-MM-dd", times to the second as "yyyy-MM-dd HH:mm:ss".
+// The server's columns as the SQLite file stores them: times to the second
+// as "yyyy-MM-dd HH:mm:ss"; dates come as "yyyy-MM-dd" in the ISO date
+// style download() sets.
 QString selectList(const Table &table)
 {
     QStringList expressions;
     for (int i = 0; i < table.serverColumns.size(); ++i) {
         const QString column = quotedName(table.serverColumns.at(i));
-        switch (table.serverTypes.at(i).id()) {
-        case QMetaType::QDate:
-            expressions << QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(column);
-            break;
-        case QMetaType::QDateTime:
-            expressions << QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(column);
-            break;
-        default:
-            expressions << column;
-        }
+        expressions << (table.serverTypes.at(i).id() == QMetaType::QDateTime
+                            ? QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(column)
+                            : column);
     }
     return expressions.join(QStringLiteral(", "));
 }
@@ -349,6 +343,11 @@ bool download(const QSqlDatabase &server, const QString &path, const QList<Table
     PGconn *connection = connectionOf(server);
     if (!connection) {
         *error = QStringLiteral("没有数据库服务器连接");
+        return false;
+    }
+    if (PQresultStatus(run(connection, QStringLiteral("SET DateStyle = 'ISO, YMD'")).get()) !=
+        PGRES_COMMAND_OK) {
+        *error = serverError(connection);
         return false;
     }
     FileDb file(path);

@@ -561,6 +561,10 @@ void TMainForm::closeEvent(QCloseEvent *event)
 {
     if (tag() != 0) {
         try {
+            // Signed in while the file check ran and closed before it ended:
+            // the row is written now, once the check has passed.
+            if (m_session.id == Session::kRowPending && m_db.ensureWritable())
+                m_session.id = SessionLog(m_db).open(m_session.username, m_session.since);
             SessionLog(m_db).close(tag());
         } catch (const DatabaseError &error) {
             // The shop must still be able to close the program; the session
@@ -662,6 +666,19 @@ void TMainForm::runLoginIfNeeded()
 void TMainForm::afterLogin(const LoginOutcome &outcome)
 {
     m_session = outcome.session;
+    if (m_session.id == Session::kRowPending) {
+        // The session row waits for the file check of the start; a damaged
+        // file is refused by that check (StartupChecks) and gets no row.
+        m_db.whenChecked(this, [this](const QString &refusal) {
+            if (!refusal.isEmpty() || m_session.id != Session::kRowPending)
+                return;
+            try {
+                m_session.id = SessionLog(m_db).open(m_session.username, m_session.since);
+            } catch (const DatabaseError &error) {
+                Prompter::error(this, error.message());
+            }
+        });
+    }
     if (outcome.hideZeroStock) {
         if (*outcome.hideZeroStock) {
             m_zeroStockHidden = true;
