@@ -13,15 +13,20 @@
 #include "common/Prompter.h"
 #include "data/Database.h"
 #include "data/SettingsStore.h"
+#include "maintenance/AutomaticBackups.h"
+#include "maintenance/BackupProgress.h"
 #include "shell/SessionLog.h"
 #include "shell/TMainForm.h"
 #include "stock/StockListView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using BenchSupport::out;
 using BenchSupport::report;
@@ -97,5 +102,46 @@ int main(int argc, char **argv)
     report(QStringLiteral("session row written (after the check)"), rowWritten, 0);
     report(QStringLiteral("structure check finished, writing allowed"), checkDone, 0);
     report(QStringLiteral("opening that waits for the check (for comparison)"), waitingOpen, 0);
+
+    // Closing with the automatic backup on (the default), once: how soon
+    // the progress window shows and how long the close takes. The backup
+    // goes to "备份" beside the shop and is removed again.
+    const QString backups = AutomaticBackups::folderFor(location, BackupProgress::userDataFolder());
+    const bool backupsExisted = QFileInfo::exists(backups);
+    QList<double> progressShown, closed;
+    {
+        Database db(location, QStringLiteral("close"));
+        SettingsStore settings(home.filePath(QStringLiteral("close.conf")));
+        TMainForm form(db, settings);
+        form.setLoginRunner([&](TMainForm &) {
+            TMainForm::LoginOutcome outcome;
+            outcome.accepted = true;
+            outcome.session = SessionLog(db).signIn(Schema::kAdministrator);
+            return outcome;
+        });
+        form.show();
+        while (form.tag() <= 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QElapsedTimer timer;
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (progressShown.isEmpty() && window->objectName() == QLatin1String("backupProgress") &&
+                    window->isVisible())
+                    progressShown << timer.nsecsElapsed() / 1e6;
+            }
+        });
+        watch.start();
+        timer.start();
+        form.close();
+        closed << timer.nsecsElapsed() / 1e6;
+    }
+    for (const AutomaticBackups::Entry &entry : AutomaticBackups::list(backups))
+        QFile::remove(entry.path);
+    if (!backupsExisted)
+        QDir().rmdir(backups);
+    report(QStringLiteral("close: progress window shown"), progressShown, 1000);
+    report(QStringLiteral("close with the automatic backup"), closed, 0);
     return 0;
 }

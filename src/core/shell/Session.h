@@ -3,7 +3,6 @@
 #include "data/QueryHelpers.h"
 #include "data/Schema.h"
 
-#include <QDateTime>
 #include <QString>
 
 // The operator signed in at this counter and the number of the session row
@@ -12,8 +11,6 @@ struct Session
 {
     QString username;
     qint64 id = 0;
-    // When the operator signed in: the row's start time.
-    QDateTime since;
 
     // The id of a session whose row waits for the file check of the start
     // (SessionLog::signIn); it is written as soon as the check has passed.

@@ -23,10 +23,7 @@ qint64 SessionLog::open(const QString &username, const QDateTime &since)
 
 Session SessionLog::signIn(const QString &username)
 {
-    Session session{username, Session::kRowPending, Clock::current().now()};
-    if (!m_db.checkPending())
-        session.id = open(username, session.since);
-    return session;
+    return Session{username, m_db.checkPending() ? Session::kRowPending : open(username)};
 }
 
 bool SessionLog::close(qint64 id)

@@ -22,8 +22,8 @@ public:
 
     // Signs the operator in now. While the file check of the start is still
     // reading a large shop the row is not written yet: the session comes
-    // back with id Session::kRowPending, for open() once the check has
-    // passed, so signing in never waits for the check.
+    // back with id Session::kRowPending, for open(username, sign-in time)
+    // once the check has passed, so signing in never waits for the check.
     Session signIn(const QString &username);
 
     // Writes jtime = now into the row of that id; false when there is no such
