@@ -1,6 +1,6 @@
 // Times backup and restore of a large generated shop: the backup as
 // "备份数据库" and the automatic backup of every close make it (page copy and
-// read-back), the full check a restore source gets, a restore into a copy of
+// read-back), the full integrity check for comparison, a restore into a copy of
 // the shop and, with a PostgreSQL server, the same shop restored onto the
 // server and backed up from it.
 //
@@ -129,8 +129,9 @@ int main(int argc, char **argv)
                [&](int) { return BackupService(shop).backupTo(backup); }))
         return 1;
 
-    // 2. The full check a restore source gets.
-    if (!timed(QStringLiteral("full check of a backup (integrity_check + tables)"), runs, 0, [&](int) {
+    // 2. For comparison: the full check, which also proves every index
+    //    against its table (once: it is the slowest step by far).
+    if (!timed(QStringLiteral("full check of a backup (integrity_check + tables)"), 1, 0, [&](int) {
             BackupService::Result r;
             r.error = BackupService::checkBackupFile(backup, BackupService::Check::Full);
             r.ok = r.error.isEmpty();
@@ -138,12 +139,12 @@ int main(int argc, char **argv)
         }))
         return 1;
 
-    // 3. Restore into a copy of the shop (copy, full check, keep, swap).
+    // 3. Restore into a copy of the shop (copy, quick check, keep, swap).
     const DatabaseLocation target =
         DatabaseLocation::fromArgument(work.filePath(QStringLiteral("shop/data.mdb")));
     if (!BackupService(shop).backupTo(target.path).ok)
         return 1;
-    if (!timed(QStringLiteral("restore (copy + full check + keep + swap)"), runs, 3000, [&](int run) {
+    if (!timed(QStringLiteral("restore (copy + quick check + keep + swap)"), runs, 3000, [&](int run) {
             return BackupService(target).restoreFrom(backup, QDateTime::currentDateTime().addSecs(run));
         }))
         return 1;

@@ -8,7 +8,7 @@ set -euo pipefail
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql qt6-charts-dev
-    libgl-dev libqt6opengl6-dev zlib1g-dev libfreexl-dev libminizip-dev libxlsxwriter-dev libsqlite3-dev libsodium-dev fonts-noto-cjk fonts-wqy-microhei fonts-arphic-uming
+    libgl-dev libqt6opengl6-dev zlib1g-dev libfreexl-dev libminizip-dev libxlsxwriter-dev libsqlite3-dev libsodium-dev libpq-dev fonts-noto-cjk fonts-wqy-microhei fonts-arphic-uming
     qt6-translations-l10n dpkg-dev file
 )
 test_packages=(

@@ -20,6 +20,7 @@
 
 namespace {
 int g_busyTimeoutMs = 5000;
+std::function<void()> g_checkHook;
 
 // SQLite result codes the opening tells apart (sqlite3.h).
 constexpr int kSqliteBusy = 5;
@@ -39,7 +40,9 @@ public:
 
     IntegrityCheck(const QString &path, const QString &connectionName, const QString &displayName)
     {
-        m_thread = std::thread([this, path, connectionName, displayName] {
+        m_thread = std::thread([this, path, connectionName, displayName, hook = g_checkHook] {
+            if (hook)
+                hook();
             const QString verdict = run(path, connectionName, displayName);
             std::vector<Waiter> waiters;
             {
@@ -56,6 +59,12 @@ public:
     ~IntegrityCheck() { m_thread.join(); }
     IntegrityCheck(const IntegrityCheck &) = delete;
     IntegrityCheck &operator=(const IntegrityCheck &) = delete;
+
+    bool isDone()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_done;
+    }
 
     QString wait()
     {
@@ -240,6 +249,16 @@ bool Database::ensureWritable() const
         }
     }
     return prepareForWriting();
+}
+
+bool Database::checkPending() const
+{
+    return !m_writable && m_writeRefusal.isEmpty() && m_check && !m_check->isDone();
+}
+
+void Database::setCheckHookForTests(std::function<void()> hook)
+{
+    g_checkHook = std::move(hook);
 }
 
 void Database::whenChecked(QObject *context, std::function<void(const QString &)> fn) const

@@ -50,6 +50,11 @@ public:
     // background) and readies the connection for writing once it has passed.
     // False, with writeRefusal() saying why, when the file is damaged.
     bool ensureWritable() const;
+    // The structure check of the start is still running: a write now would
+    // wait for it.
+    bool checkPending() const;
+    // Test seam: runs on the check's thread before the check reads the file.
+    static void setCheckHookForTests(std::function<void()> hook);
     QString writeRefusal() const { return m_writeRefusal; }
     // Runs fn on this thread once the background check has a verdict: an
     // empty text when the file is sound, else the reason it is refused. Runs

@@ -12,6 +12,10 @@ struct Session
     QString username;
     qint64 id = 0;
 
+    // The id of a session whose row waits for the file check of the start
+    // (SessionLog::signIn); it is written as soon as the check has passed.
+    static constexpr qint64 kRowPending = -1;
+
     bool isAdministrator() const { return username == Schema::kAdministrator; }
     bool isRestricted() const { return !isAdministrator(); }
 

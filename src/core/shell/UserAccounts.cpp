@@ -107,7 +107,9 @@ QString UserAccounts::matchingStoredValue(const QString &name, const QString &pa
 
 void UserAccounts::rehashIfNeeded(const QString &name, const QString &password, const QString &stored)
 {
-    if (!PasswordHash::needsRehash(stored))
+    // While the file check of the start runs, the upgrade waits for a later
+    // sign-in rather than holding this one up.
+    if (!PasswordHash::needsRehash(stored) || m_db.checkPending())
         return;
     // Keyed on the old value too: a change made meanwhile at another counter wins.
     ExecuteStatement(m_db, QStringLiteral("update userdb set passwd = ? where username = ? and passwd = ?"),

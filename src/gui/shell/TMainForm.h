@@ -2,6 +2,7 @@
 
 #include "shell/Session.h"
 
+#include <QDateTime>
 #include <QFrame>
 #include <QHash>
 #include <QList>
@@ -196,6 +197,7 @@ private:
     LoginRunner m_loginRunner;
 
     Session m_session;
+    QDateTime m_signedInAt; // the session row's start time while it waits for the file check
     bool m_restricted = false;
     bool m_firstShowDone = false;
     bool m_loginRunning = false;

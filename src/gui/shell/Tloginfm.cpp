@@ -167,8 +167,7 @@ void Tloginfm::login()
             return;
         }
         m_hideZeroStock = m_settings.keyExists() ? m_settings.hideZeroStock() : std::nullopt;
-        const qint64 id = SessionLog(m_db).open(name);
-        m_session = Session{name, id};
+        m_session = SessionLog(m_db).signIn(name);
         m_usedDefaultPassword = password == Schema::kDefaultPassword;
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
