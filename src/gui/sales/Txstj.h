@@ -126,6 +126,10 @@ private:
     void clearEditPanel();
     void onRowClicked(int row);
     void setChartValues(Chart chart, const QList<double> &values);
+    // The sales changed or the window was shown again: the charts are queried
+    // again when their page is (or is already) the current one.
+    void chartsChanged();
+    void showChartsIfStale();
 
     TMainForm &m_form;
     const Database &m_db;
@@ -172,4 +176,5 @@ private:
     QChartView *m_dailyView = nullptr;
     QBarSet *m_monthlyBars = nullptr;
     QBarSet *m_dailyBars = nullptr;
+    bool m_chartsStale = true;
 };

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+class QCommandLineParser;
+
+// The engines' own shells as the yardstick: the statements a window ran,
+// timed inside sqlite3 (".timer on") or psql ("\timing"), so no process start
+// is counted.
+namespace EngineShell {
+
+// A statement with its bound values written in as literals.
+QString inlined(const QString &sql, const QVariantList &values);
+
+// One statement as run, recorded through SetStatementObserver.
+struct Statement
+{
+    QString sql;
+    QVariantList values;
+};
+
+// Records every statement run between construction and destruction.
+class Recorder
+{
+public:
+    Recorder();
+    ~Recorder();
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+    QList<Statement> statements() const { return *m_statements; }
+
+private:
+    std::shared_ptr<QList<Statement>> m_statements;
+};
+
+// Per run, the summed time in ms of the statements in the shell of the
+// database at target (an SQLite file or a postgresql:// address).
+// Empty (with a line on stdout) when the shell is missing or fails.
+// With cpu, SQLite's user + sys time per run is stored there too (psql
+// reports only the elapsed time).
+QList<double> times(const QString &target, const QList<Statement> &statements, int runs,
+                    QList<double> *cpu = nullptr);
+
+// CPU time of this process in ms (on a loaded machine the elapsed time is
+// mostly the wait for a core).
+double cpuMs();
+
+// "0.52 0.61 0.70" from /proc/loadavg.
+QString loadAverage();
+
+} // namespace EngineShell
