@@ -55,12 +55,22 @@ Recorder::~Recorder()
 
 QList<double> times(const QString &target, const QList<Statement> &statements, int runs, QList<double> *cpu)
 {
+    return times(target, QList<QList<Statement>>(runs, statements), cpu);
+}
+
+QList<double> times(const QString &target, const QList<QList<Statement>> &perRun, QList<double> *cpu)
+{
+    const int runs = static_cast<int>(perRun.size());
     const bool postgres = target.startsWith(QLatin1String("postgres"));
     QString script = postgres ? QStringLiteral("\\o /dev/null\n\\timing on\n")
                               : QStringLiteral(".output /dev/null\n.timer on\n");
-    for (int run = 0; run < runs; ++run) {
+    QList<qsizetype> counts;
+    qsizetype total = 0;
+    for (const QList<Statement> &statements : perRun) {
         for (const Statement &s : statements)
             script += inlined(s.sql, s.values) + QStringLiteral(";\n");
+        counts << statements.size();
+        total += statements.size();
     }
     QProcess shell;
     if (postgres)
@@ -86,21 +96,21 @@ QList<double> times(const QString &target, const QList<Statement> &statements, i
         each << m.captured(1).toDouble() * (postgres ? 1.0 : 1000.0);
         eachCpu << (postgres ? 0.0 : (m.captured(2).toDouble() + m.captured(3).toDouble()) * 1000.0);
     }
-    const qsizetype perRun = statements.size();
-    if (perRun == 0 || each.size() != perRun * runs) {
-        BenchSupport::out() << "shell timings: expected " << perRun * runs << ", got " << each.size() << ": "
+    if (total == 0 || each.size() != total) {
+        BenchSupport::out() << "shell timings: expected " << total << ", got " << each.size() << ": "
                             << QString::fromUtf8(shell.readAllStandardError()).left(300) << Qt::endl;
         return {};
     }
     QList<double> result;
     if (cpu)
         cpu->clear();
+    qsizetype at = 0;
     for (int run = 0; run < runs; ++run) {
         double sum = 0;
         double sumCpu = 0;
-        for (qsizetype i = 0; i < perRun; ++i) {
-            sum += each.at(run * perRun + i);
-            sumCpu += eachCpu.at(run * perRun + i);
+        for (qsizetype i = 0; i < counts.at(run); ++i, ++at) {
+            sum += each.at(at);
+            sumCpu += eachCpu.at(at);
         }
         result << sum;
         if (cpu && !postgres)

@@ -43,6 +43,10 @@ private:
 // reports only the elapsed time).
 QList<double> times(const QString &target, const QList<Statement> &statements, int runs,
                     QList<double> *cpu = nullptr);
+// The same with the statements of each run as recorded (a run reading
+// another page replays that page).
+QList<double> times(const QString &target, const QList<QList<Statement>> &perRun,
+                    QList<double> *cpu = nullptr);
 
 // CPU time of this process in ms (on a loaded machine the elapsed time is
 // mostly the wait for a core).

@@ -63,7 +63,7 @@ void compareWithShell(const QString &what, const QString &target, int runs, doub
 {
     QList<double> times;
     QList<double> cpu;
-    QList<EngineShell::Statement> statements;
+    QList<QList<EngineShell::Statement>> statements;
     for (int run = 0; run < runs; ++run) {
         if (prepare)
             prepare();
@@ -74,11 +74,11 @@ void compareWithShell(const QString &what, const QString &target, int runs, doub
         action();
         times << timer.nsecsElapsed() / 1e6;
         cpu << EngineShell::cpuMs() - cpuBefore;
-        statements = recorder.statements();
+        statements << recorder.statements();
     }
     report(what, times, targetMs);
     QList<double> shellCpu;
-    const QList<double> shell = EngineShell::times(target, statements, runs, &shellCpu);
+    const QList<double> shell = EngineShell::times(target, statements, &shellCpu);
     out() << "    CPU ms of this process, median " << median(cpu);
     if (!shellCpu.isEmpty())
         out() << "; sqlite3 shell user+sys, median " << median(shellCpu);

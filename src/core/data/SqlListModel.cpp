@@ -106,16 +106,30 @@ void SqlListModel::run(bool withTotals)
     resetRows();
     m_error.clear();
     bool ok = true;
+    QList<QVariantList> page;
     if (withTotals) {
         m_sums.clear();
         m_totalCount = 0;
-        ok = runAggregate();
+        // A result that fits in its first page gives its count and sums from
+        // that page: one pass instead of two. A query with its own page shape
+        // needs the count to choose it, and a sorted one its keys first.
+        if (m_query.pageCondition.isEmpty() && !keepsSortedKeys()) {
+            ok = readRange(0, m_pageSize, page);
+            if (ok && page.size() < m_pageSize) {
+                sumLoadedRows(page);
+            } else if (ok) {
+                ok = runAggregate();
+                m_exhausted = page.size() >= m_totalCount;
+            }
+            withTotals = false;
+        } else {
+            ok = runAggregate();
+        }
     }
-    if (ok && keepsSortedKeys())
+    if (ok && page.isEmpty() && keepsSortedKeys())
         ok = readOrderedKeys();
-    QList<QVariantList> page;
     // An empty result needs no page (a filter that matches nothing stays cheap).
-    if (ok && m_totalCount > 0)
+    if (ok && page.isEmpty() && m_totalCount > 0)
         ok = readPage(m_pageSize, page);
     m_rows = page;
     if (!ok) {
@@ -127,6 +141,35 @@ void SqlListModel::run(bool withTotals)
     emit totalsChanged();
     if (!ok)
         emit queryFailed(m_error);
+}
+
+void SqlListModel::sumLoadedRows(const QList<QVariantList> &rows)
+{
+    m_totalCount = static_cast<int>(rows.size());
+    m_exhausted = true;
+    m_sums.clear();
+    for (const QString &field : m_sumFields) {
+        const int column = fieldIndex(field);
+        // As SQL's sum: null without a value, whole numbers stay whole.
+        bool any = false;
+        bool whole = true;
+        qint64 wholeSum = 0;
+        double sum = 0;
+        for (const QVariantList &row : rows) {
+            const QVariant &v = column >= 0 ? row.at(column) : QVariant();
+            if (v.isNull())
+                continue;
+            any = true;
+            const int type = v.typeId();
+            if (whole && (type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt ||
+                          type == QMetaType::ULongLong))
+                wholeSum += v.toLongLong();
+            else
+                whole = false;
+            sum += v.toDouble();
+        }
+        m_sums.insert(field.toLower(), !any ? QVariant() : whole ? QVariant(wholeSum) : QVariant(sum));
+    }
 }
 
 QString SqlListModel::baseStatement(bool forPages) const

@@ -165,6 +165,7 @@ signals:
 private:
     void run(bool withTotals);
     bool runAggregate();
+    void sumLoadedRows(const QList<QVariantList> &rows);
     bool readPage(int limit, QList<QVariantList> &page);
     bool readRange(int offset, int limit, QList<QVariantList> &rows) const;
     bool readByKeys(int offset, int limit, QList<QVariantList> &rows) const;
