@@ -201,16 +201,15 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     // Texts matching much (the first letter of the commonest name), little
     // (the rarest name) and nothing.
-    const QString much =
+    const QString commonest =
         ScalarValue(db, QStringLiteral("select e from data1 group by e order by count(*) desc, e limit 1"))
-            .toString()
-            .left(1);
+            .toString();
     const QString little =
         ScalarValue(db, QStringLiteral("select e from data1 where e is not null and e <> '' group by e "
                                        "order by count(*), e limit 1"))
             .toString();
     const std::pair<QString, QStringList> kinds[] = {
-        {QStringLiteral("much"), {much, much + much.left(1)}},
+        {QStringLiteral("much"), {commonest.left(1), commonest.left(2)}},
         {QStringLiteral("little"), {little}},
         {QStringLiteral("nothing"), {QStringLiteral("zzz"), QStringLiteral("zq")}},
     };
