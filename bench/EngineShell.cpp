@@ -3,10 +3,12 @@
 #include "BenchSupport.h"
 #include "data/QueryHelpers.h"
 
+#include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <ctime>
 #include <memory>
@@ -122,6 +124,22 @@ QList<double> times(const QString &target, const QList<QList<Statement>> &perRun
 double cpuMs()
 {
     return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
+}
+
+QString workingDatabase(const QCommandLineParser &parser, const QCommandLineOption &database,
+                        const BenchSupport::ShopOptions &shop, const QTemporaryDir &home)
+{
+    if (parser.isSet(database))
+        return parser.value(database);
+    const QString file = shop.shopFile(parser);
+    if (file.isEmpty())
+        return QString();
+    const QString copy = home.filePath(QStringLiteral("data.mdb"));
+    if (!QFile::copy(file, copy)) {
+        BenchSupport::out() << "cannot copy " << file << Qt::endl;
+        return QString();
+    }
+    return copy;
 }
 
 QString loadAverage()

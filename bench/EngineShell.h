@@ -5,7 +5,13 @@
 #include <QStringList>
 #include <QVariantList>
 
+class QCommandLineOption;
 class QCommandLineParser;
+class QTemporaryDir;
+
+namespace BenchSupport {
+class ShopOptions;
+}
 
 // The engines' own shells as the yardstick: the statements a window ran,
 // timed inside sqlite3 (".timer on") or psql ("\timing"), so no process start
@@ -51,6 +57,12 @@ QList<double> times(const QString &target, const QList<QList<Statement>> &perRun
 // CPU time of this process in ms (on a loaded machine the elapsed time is
 // mostly the wait for a core).
 double cpuMs();
+
+// The database a harness works on: the --database address as it is, or else
+// a copy in home of the --db shop (generated when missing). Empty, with the
+// reason on stdout, when that fails.
+QString workingDatabase(const QCommandLineParser &parser, const QCommandLineOption &database,
+                        const BenchSupport::ShopOptions &shop, const QTemporaryDir &home);
 
 // "0.52 0.61 0.70" from /proc/loadavg.
 QString loadAverage();

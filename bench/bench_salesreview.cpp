@@ -185,17 +185,9 @@ int main(int argc, char **argv)
     parser.process(app);
     const int runs = shopOptions.runs(parser);
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-salesreview-XXXXXX")));
-    QString target = parser.value(databaseOption);
-    if (target.isEmpty()) {
-        const QString file = shopOptions.shopFile(parser);
-        if (file.isEmpty())
-            return 1;
-        target = home.filePath(QStringLiteral("data.mdb"));
-        if (!QFile::copy(file, target)) {
-            out() << "cannot copy " << file << Qt::endl;
-            return 1;
-        }
-    }
+    const QString target = EngineShell::workingDatabase(parser, databaseOption, shopOptions, home);
+    if (target.isEmpty())
+        return 1;
     Database db{DatabaseLocation::fromArgument(target)};
     if (!db.isOpen()) {
         out() << db.errorText() << Qt::endl;
