@@ -465,142 +465,143 @@ void SqlListModel::rowChanged(const RowSnapshot &before)
         }
     }
     emit totalsChanged();
+}
 
-    const QVariantList *SqlListModel::loadedRow(int row) const
-    {
-        if (row < 0)
-            return nullptr;
-        if (row < m_rows.size())
-            return &m_rows.at(row);
-        if (!m_sparse || row >= m_totalCount)
-            return nullptr;
-        auto page = m_pages.upperBound(row);
-        if (page != m_pages.begin()) {
-            --page;
-            if (row < page.key() + page.value().size())
-                return &page.value().at(row - page.key());
-        }
-        const int first = row / m_pageSize * m_pageSize;
-        QList<QVariantList> rows;
-        if (!readRange(first, m_pageSize, rows))
-            return nullptr;
-        const auto stored = m_pages.insert(first, rows);
-        return row - first < stored.value().size() ? &stored.value().at(row - first) : nullptr;
+const QVariantList *SqlListModel::loadedRow(int row) const
+{
+    if (row < 0)
+        return nullptr;
+    if (row < m_rows.size())
+        return &m_rows.at(row);
+    if (!m_sparse || row >= m_totalCount)
+        return nullptr;
+    auto page = m_pages.upperBound(row);
+    if (page != m_pages.begin()) {
+        --page;
+        if (row < page.key() + page.value().size())
+            return &page.value().at(row - page.key());
     }
+    const int first = row / m_pageSize * m_pageSize;
+    QList<QVariantList> rows;
+    if (!readRange(first, m_pageSize, rows))
+        return nullptr;
+    const auto stored = m_pages.insert(first, rows);
+    return row - first < stored.value().size() ? &stored.value().at(row - first) : nullptr;
+}
 
-    bool SqlListModel::loadRow(int row)
-    {
-        if (!m_active || row < 0 || row >= m_totalCount || !m_error.isEmpty())
-            return false;
-        if (!m_sparse && row >= m_rows.size()) {
-            // From now on the list counts every row; the rows between are read
-            // as the view reaches them.
-            beginInsertRows(QModelIndex(), static_cast<int>(m_rows.size()), m_totalCount - 1);
-            m_sparse = true;
-            endInsertRows();
-        }
-        if (loadedRow(row))
-            return true;
-        if (!m_error.isEmpty())
-            emit queryFailed(m_error);
+bool SqlListModel::loadRow(int row)
+{
+    if (!m_active || row < 0 || row >= m_totalCount || !m_error.isEmpty())
         return false;
+    if (!m_sparse && row >= m_rows.size()) {
+        // From now on the list counts every row; the rows between are read
+        // as the view reaches them.
+        beginInsertRows(QModelIndex(), static_cast<int>(m_rows.size()), m_totalCount - 1);
+        m_sparse = true;
+        endInsertRows();
     }
+    if (loadedRow(row))
+        return true;
+    if (!m_error.isEmpty())
+        emit queryFailed(m_error);
+    return false;
+}
 
-    bool SqlListModel::hasUnloadedRows() const
-    {
-        return m_active && !m_exhausted && m_error.isEmpty();
-    }
+bool SqlListModel::hasUnloadedRows() const
+{
+    return m_active && !m_exhausted && m_error.isEmpty();
+}
 
-    QVariant SqlListModel::sum(const QString &field) const
-    {
-        return m_sums.value(field.toLower());
-    }
+QVariant SqlListModel::sum(const QString &field) const
+{
+    return m_sums.value(field.toLower());
+}
 
-    int SqlListModel::fieldIndex(const QString &field) const
-    {
-        return m_fieldIndex.value(field.toLower(), -1);
-    }
+int SqlListModel::fieldIndex(const QString &field) const
+{
+    return m_fieldIndex.value(field.toLower(), -1);
+}
 
-    QString SqlListModel::fieldName(int column) const
-    {
-        return column >= 0 && column < m_query.fields.size() ? m_query.fields.at(column) : QString();
-    }
+QString SqlListModel::fieldName(int column) const
+{
+    return column >= 0 && column < m_query.fields.size() ? m_query.fields.at(column) : QString();
+}
 
-    QVariant SqlListModel::value(int row, const QString &field) const
-    {
-        return value(row, fieldIndex(field));
-    }
+QVariant SqlListModel::value(int row, const QString &field) const
+{
+    return value(row, fieldIndex(field));
+}
 
-    QVariant SqlListModel::value(int row, int column) const
-    {
-        if (column < 0 || column >= m_query.fields.size())
-            return QVariant();
-        const QVariantList *values = loadedRow(row);
-        return values && column < values->size() ? values->at(column) : QVariant();
-    }
-
-    void SqlListModel::fetchAll()
-    {
-        while (hasUnloadedRows())
-            fetchMore();
-    }
-
-    int SqlListModel::rowCount(const QModelIndex &parent) const
-    {
-        if (parent.isValid())
-            return 0;
-        return m_sparse ? m_totalCount : static_cast<int>(m_rows.size());
-    }
-
-    int SqlListModel::columnCount(const QModelIndex &parent) const
-    {
-        return parent.isValid() ? 0 : static_cast<int>(m_query.fields.size());
-    }
-
-    QVariant SqlListModel::data(const QModelIndex &index, int role) const
-    {
-        if (!index.isValid())
-            return QVariant();
-        if (role == Qt::DisplayRole)
-            return NumberFormat::formatValue(value(index.row(), index.column()), QString());
-        if (role == Qt::EditRole)
-            return value(index.row(), index.column());
+QVariant SqlListModel::value(int row, int column) const
+{
+    if (column < 0 || column >= m_query.fields.size())
         return QVariant();
-    }
+    const QVariantList *values = loadedRow(row);
+    return values && column < values->size() ? values->at(column) : QVariant();
+}
 
-    QVariant SqlListModel::headerData(int section, Qt::Orientation orientation, int role) const
-    {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return fieldName(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
+void SqlListModel::fetchAll()
+{
+    while (hasUnloadedRows())
+        fetchMore();
+}
 
-    bool SqlListModel::canFetchMore(const QModelIndex &parent) const
-    {
-        // A list that counts every row has nothing to add; its pages load as read.
-        return !parent.isValid() && !m_sparse && hasUnloadedRows();
-    }
+int SqlListModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return m_sparse ? m_totalCount : static_cast<int>(m_rows.size());
+}
 
-    void SqlListModel::fetchMore(const QModelIndex &parent)
-    {
-        if (parent.isValid() || !hasUnloadedRows())
-            return;
-        const int first = static_cast<int>(m_rows.size());
-        QList<QVariantList> page;
-        if (!readPage(std::max(m_pageSize, first), page)) {
-            m_exhausted = true;
-            emit queryFailed(m_error);
-            return;
-        }
-        if (m_sparse) {
-            // The rows exist already; the pages now covered from the top go.
-            m_rows << page;
-            while (!m_pages.isEmpty() && m_pages.firstKey() + m_pages.first().size() <= m_rows.size())
-                m_pages.erase(m_pages.begin());
-        } else if (!page.isEmpty()) {
-            beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
-            m_rows << page;
-            endInsertRows();
-        }
-        emit totalsChanged();
+int SqlListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_query.fields.size());
+}
+
+QVariant SqlListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return NumberFormat::formatValue(value(index.row(), index.column()), QString());
+    if (role == Qt::EditRole)
+        return value(index.row(), index.column());
+    return QVariant();
+}
+
+QVariant SqlListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return fieldName(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool SqlListModel::canFetchMore(const QModelIndex &parent) const
+{
+    // A list that counts every row has nothing to add; its pages load as read.
+    return !parent.isValid() && !m_sparse && hasUnloadedRows();
+}
+
+void SqlListModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid() || !hasUnloadedRows())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    QList<QVariantList> page;
+    if (!readPage(std::max(m_pageSize, first), page)) {
+        m_exhausted = true;
+        emit queryFailed(m_error);
+        return;
     }
+    if (m_sparse) {
+        // The rows exist already; the pages now covered from the top go.
+        m_rows << page;
+        while (!m_pages.isEmpty() && m_pages.firstKey() + m_pages.first().size() <= m_rows.size())
+            m_pages.erase(m_pages.begin());
+    } else if (!page.isEmpty()) {
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
+        m_rows << page;
+        endInsertRows();
+    }
+    emit totalsChanged();
+}
