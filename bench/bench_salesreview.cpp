@@ -3,11 +3,17 @@
 // sums), one keystroke in the name filter, and the two charts' queries.
 //
 //   bench_salesreview [--db FILE] [--stock N] [--sales N] [--runs R]
+//                     [--database postgresql://...]
 //
 // Deletions go into a copy of FILE, so the generated shop stays as it was. A
 // missing FILE is generated first with lwjxc-datagen (next to this program).
+// With --database the PostgreSQL shop there is used as it is (deletions
+// included). The name filter (texts matching much, little and nothing), the
+// title sort of all lines, its later pages and the last page are also timed
+// in the engine's own shell on the same statements, and the ratio printed.
 
 #include "BenchSupport.h"
+#include "EngineShell.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
@@ -50,6 +56,120 @@ QList<double> timed(int runs, const std::function<void(int)> &work)
     return times;
 }
 
+// Times one action runs times, records the statements of each run, and
+// prints the figures beside the same statements replayed in the shell.
+void compareWithShell(const QString &what, const QString &target, int runs, double targetMs,
+                      const std::function<void()> &prepare, const std::function<void()> &action)
+{
+    QList<double> times;
+    QList<double> cpu;
+    QList<QList<EngineShell::Statement>> statements;
+    for (int run = 0; run < runs; ++run) {
+        if (prepare)
+            prepare();
+        EngineShell::Recorder recorder;
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuBefore = EngineShell::cpuMs();
+        action();
+        times << timer.nsecsElapsed() / 1e6;
+        cpu << EngineShell::cpuMs() - cpuBefore;
+        statements << recorder.statements();
+    }
+    report(what, times, targetMs);
+    QList<double> shellCpu;
+    const QList<double> shell = EngineShell::times(target, statements, &shellCpu);
+    out() << "    CPU ms of this process, median " << median(cpu);
+    if (!shellCpu.isEmpty())
+        out() << "; sqlite3 shell user+sys, median " << median(shellCpu);
+    out() << Qt::endl;
+    if (shell.isEmpty())
+        return;
+    out() << "    shell, same " << statements.constLast().size()
+          << " statement(s) per run, median ms: " << median(shell) << "  (p90 " << percentile90(shell)
+          << "); ratio ours/shell ";
+    // sqlite3 times in whole milliseconds: a ratio against 0 or 1 ms says nothing.
+    if (median(shell) >= 2)
+        out() << median(times) / median(shell);
+    else
+        out() << "(shell under its 1 ms resolution)";
+    out() << ", load average " << EngineShell::loadAverage() << Qt::endl;
+}
+
+// The list actions of the sales-detail window on all lines: the name filter
+// with texts matching much, little and nothing (the former plain match
+// beside it), a title sort by an unindexed column, its later pages, and the
+// last page of "全部记录".
+void timeListActions(const Database &db, const QString &target, int runs)
+{
+    const Dialect &dialect = db.dialect();
+    const QString little =
+        ScalarValue(db, QStringLiteral("select e from data1 where e is not null and e <> '' group by e "
+                                       "order by count(*), e limit 1"))
+            .toString();
+    const QString much =
+        ScalarValue(db, QStringLiteral("select e from data1 group by e order by count(*) desc, e limit 1"))
+            .toString()
+            .left(1);
+    const std::pair<QString, QStringList> texts[] = {
+        {QStringLiteral("much"), {much}},
+        {QStringLiteral("little"), {little}},
+        {QStringLiteral("nothing"), {QStringLiteral("zzz"), QStringLiteral("zq")}},
+    };
+    for (const auto &[kind, typed] : texts) {
+        for (const QString &text : typed) {
+            SalesFilter filter;
+            filter.nameInitials = text;
+            int lines = 0;
+            auto keystroke = [&](bool narrowed) {
+                SqlListModel model(db);
+                model.setSumFields(SalesDetailQuery::summedFields());
+                model.setQuery(narrowed ? SalesDetailQuery::search(db, filter)
+                                        : SalesDetailQuery::search(dialect, filter));
+                lines = model.totalCount();
+                if (!model.errorText().isEmpty())
+                    out() << model.errorText() << Qt::endl;
+            };
+            compareWithShell(QStringLiteral("name filter \"%1\" (%2): values first, then IN (count + sums + "
+                                            "first page)")
+                                 .arg(text, kind),
+                             target, runs, 40, {}, [&] { keystroke(true); });
+            out() << "    lines: " << lines << Qt::endl;
+            compareWithShell(QStringLiteral("  the plain match, as before"), target, std::min(runs, 5), 0, {},
+                             [&] { keystroke(false); });
+        }
+    }
+
+    // A title sort of every line by an unindexed column (amount), once; then
+    // pages further down read by their keys, as scrolling reads them.
+    SqlListModel sorted(db);
+    sorted.setSumFields(SalesDetailQuery::summedFields());
+    sorted.setQuery(SalesDetailQuery::allRecords(dialect));
+    bool ascending = false;
+    compareWithShell(QStringLiteral("sorting all lines by amount (keys once + first page; no sums)"), target,
+                     runs, 300, {}, [&] {
+                         sorted.sortBy(QStringLiteral("4"), ascending);
+                         ascending = !ascending;
+                     });
+    sorted.loadRow(sorted.totalCount() - 1);
+    const int pages = sorted.totalCount() / sorted.pageSize();
+    int page = 1;
+    compareWithShell(QStringLiteral("a later page of the sorted list (by its keys)"), target, runs, 20, {},
+                     [&] {
+                         page = (page * 7919) % std::max(pages, 1);
+                         sorted.value(page * sorted.pageSize(), QStringLiteral("a"));
+                     });
+
+    // "全部记录" standing on its last line: count and sums, first and last page.
+    compareWithShell(QStringLiteral("全部记录 to its last line (sums, first page, page of the last line)"),
+                     target, runs, 0, {}, [&] {
+                         SqlListModel model(db);
+                         model.setSumFields(SalesDetailQuery::summedFields());
+                         model.setQuery(SalesDetailQuery::allRecords(dialect));
+                         model.loadRow(model.totalCount() - 1);
+                     });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -59,18 +179,16 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const BenchSupport::ShopOptions shopOptions(31);
     shopOptions.addTo(parser);
+    const QCommandLineOption databaseOption(
+        QStringLiteral("database"), QStringLiteral("PostgreSQL shop, used as it is"), QStringLiteral("url"));
+    parser.addOption(databaseOption);
     parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
-        return 1;
     const int runs = shopOptions.runs(parser);
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-salesreview-XXXXXX")));
-    const QString copy = home.filePath(QStringLiteral("data.mdb"));
-    if (!QFile::copy(file, copy)) {
-        out() << "cannot copy " << file << Qt::endl;
+    const QString target = EngineShell::workingDatabase(parser, databaseOption, shopOptions, home);
+    if (target.isEmpty())
         return 1;
-    }
-    Database db{DatabaseLocation::fromArgument(copy)};
+    Database db{DatabaseLocation::fromArgument(target)};
     if (!db.isOpen()) {
         out() << db.errorText() << Qt::endl;
         return 1;
@@ -81,6 +199,7 @@ int main(int argc, char **argv)
     const QDate today = Dialect::toDate(ScalarValue(db, QStringLiteral("select max(day1) from data1")));
     ManualClock clock(today);
     ScopedClock scopedClock(clock);
+    out() << "engine: " << dialect.name() << ", load average: " << EngineShell::loadAverage() << Qt::endl;
     out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
           << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
           << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
@@ -131,6 +250,7 @@ int main(int argc, char **argv)
             out() << model.errorText() << Qt::endl;
     });
     report(QStringLiteral("one keystroke in the name filter (list + sums)"), keystroke, 300);
+    timeListActions(db, target, runs);
 
     // 4. Deleting a sale with its give-back, lines spread over the table.
     QList<qint64> lines;

@@ -10,6 +10,7 @@
 // signing in writes one session row. Make the shop with lwjxc-datagen.
 
 #include "BenchSupport.h"
+#include "EngineShell.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
@@ -31,6 +32,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <tuple>
 
 using BenchSupport::out;
 using BenchSupport::report;
@@ -110,8 +112,10 @@ int main(int argc, char **argv)
     QList<double> showingCpu;
     QList<double> statements;
     QList<double> statementsCpu;
+    QList<QList<EngineShell::Statement>> showingStatements;
     int rows = 0;
     for (int run = 0; run < runs; ++run) {
+        EngineShell::Recorder recorder;
         QElapsedTimer timer;
         timer.start();
         const double cpu = cpuMs();
@@ -122,6 +126,7 @@ int main(int argc, char **argv)
         window->grab();
         showing << timer.nsecsElapsed() / 1e6;
         showingCpu << cpuMs() - cpu;
+        showingStatements << recorder.statements();
         rows = list->rowCount();
         if (!list->errorText().isEmpty())
             out() << list->errorText() << Qt::endl;
@@ -150,8 +155,10 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     QList<double> clicks;
     QList<double> clicksCpu;
+    QList<QList<EngineShell::Statement>> clickStatements;
     for (int run = 0; run < runs; ++run) {
         for (const int column : {8, 8, 4, 0}) {
+            EngineShell::Recorder recorder;
             QElapsedTimer timer;
             timer.start();
             const double cpu = cpuMs();
@@ -160,6 +167,7 @@ int main(int argc, char **argv)
             window->grab();
             clicks << timer.nsecsElapsed() / 1e6;
             clicksCpu << cpuMs() - cpu;
+            clickStatements << recorder.statements();
         }
     }
     window->close();
@@ -175,6 +183,20 @@ int main(int argc, char **argv)
     report(QStringLiteral("    CPU time of this process"), statementsCpu, 0);
     report(QStringLiteral("one title click (sorted by the database, repainted)"), clicks, 100);
     report(QStringLiteral("  CPU time of this process"), clicksCpu, 100);
+    // The same statements replayed in the engine's shell (sqlite3 .timer,
+    // psql \timing), no process start included.
+    const QString target = parser.value(databaseOption);
+    for (const auto &[what, times, recorded] :
+         {std::tuple{QStringLiteral("showing"), showing, showingStatements},
+          std::tuple{QStringLiteral("title click"), clicks, clickStatements}}) {
+        const QList<double> shell = EngineShell::times(target, recorded);
+        if (shell.isEmpty() || recorded.isEmpty())
+            continue;
+        out() << "shell, the " << recorded.constFirst().size() << " statement(s) of a " << what
+              << ", median ms: " << BenchSupport::median(shell) << " (p90 "
+              << BenchSupport::percentile90(shell) << "); ratio ours/shell "
+              << BenchSupport::median(times) / std::max(BenchSupport::median(shell), 1.0) << Qt::endl;
+    }
     out() << "load average after: " << loadAverage() << Qt::endl;
     form.close();
     return 0;

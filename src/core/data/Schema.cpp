@@ -104,6 +104,18 @@ QStringList indexStatements()
     };
 }
 
+QStringList orderIndexStatements(const Dialect &dialect)
+{
+    // The lists' own order is by date with the nulls first, then by the key.
+    // SQLite's plain index on the date gives exactly that; PostgreSQL puts
+    // nulls last in an index unless told, and without an index of the same
+    // order it sorts the whole table for the first page.
+    if (dialect.isSQLite())
+        return {};
+    return {QStringLiteral("CREATE INDEX IF NOT EXISTS data_day1_id ON data (day1 NULLS FIRST, id)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS data1_day1_id ON data1 (day1 NULLS FIRST, ID)")};
+}
+
 QStringList upgradeStatements(const Dialect &dialect)
 {
     // ordercounter: the highest order counter handed out on each day
@@ -112,7 +124,7 @@ QStringList upgradeStatements(const Dialect &dialect)
                QStringLiteral("CREATE TABLE IF NOT EXISTS ordercounter (day %1 PRIMARY KEY, n %2 NOT NULL)")
                    .arg(dialect.textType(),
                         dialect.isSQLite() ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT"))} +
-           indexStatements();
+           indexStatements() + orderIndexStatements(dialect);
 }
 
 QStringList createStatements(const Dialect &dialect)
@@ -125,7 +137,7 @@ QStringList createStatements(const Dialect &dialect)
                QStringLiteral("CREATE TABLE rz (id %1, username %2, btime %3, jtime %3)")
                    .arg(dialect.autoIncrementKey(), dialect.textType(), ts),
            } +
-           indexStatements();
+           indexStatements() + orderIndexStatements(dialect);
 }
 
 } // namespace Schema

@@ -7,6 +7,9 @@
 
 #include <QRegularExpression>
 #include <QSqlField>
+#include <QSqlQuery>
+
+#include <algorithm>
 
 bool RowAccessor::isValid() const
 {
@@ -47,23 +50,31 @@ void SqlListModel::setQuery(const SqlListQuery &query)
     m_sortAscending = true;
     m_record = QSqlRecord();
     m_active = true;
-    run();
+    run(true);
 }
 
 void SqlListModel::refresh()
 {
     if (m_active)
-        run();
+        run(true);
+}
+
+void SqlListModel::resetRows()
+{
+    m_rows.clear();
+    m_pages.clear();
+    m_sparse = false;
+    m_sortedKeys.clear();
+    m_exhausted = true;
 }
 
 void SqlListModel::clear()
 {
     beginResetModel();
     m_active = false;
-    m_rows.clear();
+    resetRows();
     m_sums.clear();
     m_totalCount = 0;
-    m_exhausted = true;
     m_error.clear();
     endResetModel();
     emit totalsChanged();
@@ -84,8 +95,9 @@ void SqlListModel::sortBy(const QString &field, bool ascending)
         return;
     m_sortField = field;
     m_sortAscending = ascending;
+    // The order changes no count and no sum.
     if (m_active)
-        run();
+        run(false);
 }
 
 void SqlListModel::setSortKeys(const QString &field, const QStringList &keys)
@@ -93,22 +105,42 @@ void SqlListModel::setSortKeys(const QString &field, const QStringList &keys)
     m_sortKeys.insert(field.toLower(), keys);
 }
 
-void SqlListModel::run()
+void SqlListModel::run(bool withTotals)
 {
     beginResetModel();
-    m_rows.clear();
-    m_sums.clear();
-    m_totalCount = 0;
-    m_exhausted = true;
+    resetRows();
     m_error.clear();
+    bool ok = true;
     QList<QVariantList> page;
-    const bool ok = runAggregate() && readPage(m_pageSize, page);
-    m_rows = page;
-    if (!ok) {
-        m_rows.clear();
+    if (withTotals) {
         m_sums.clear();
         m_totalCount = 0;
-        m_exhausted = true;
+        // A result that fits in its first page gives its count and sums from
+        // that page: one pass instead of two. A query with its own page shape
+        // needs the count to choose it, and a sorted one its keys first.
+        if (m_query.pageCondition.isEmpty() && !keepsSortedKeys()) {
+            ok = readRange(0, m_pageSize, page);
+            if (ok && page.size() < m_pageSize) {
+                sumLoadedRows(page);
+            } else if (ok) {
+                ok = runAggregate();
+                m_exhausted = page.size() >= m_totalCount;
+            }
+            withTotals = false;
+        } else {
+            ok = runAggregate();
+        }
+    }
+    if (ok && page.isEmpty() && keepsSortedKeys())
+        ok = readOrderedKeys();
+    // An empty result needs no page (a filter that matches nothing stays cheap).
+    if (ok && page.isEmpty() && m_totalCount > 0)
+        ok = readPage(m_pageSize, page);
+    m_rows = page;
+    if (!ok) {
+        resetRows();
+        m_sums.clear();
+        m_totalCount = 0;
     }
     endResetModel();
     emit totalsChanged();
@@ -116,8 +148,44 @@ void SqlListModel::run()
         emit queryFailed(m_error);
 }
 
-QString SqlListModel::baseStatement() const
+void SqlListModel::sumLoadedRows(const QList<QVariantList> &rows)
 {
+    m_totalCount = static_cast<int>(rows.size());
+    m_exhausted = true;
+    m_sums.clear();
+    for (const QString &field : m_sumFields) {
+        const int column = fieldIndex(field);
+        // As SQL's sum: null without a value, whole numbers stay whole.
+        bool any = false;
+        bool whole = true;
+        qint64 wholeSum = 0;
+        double sum = 0;
+        for (const QVariantList &row : rows) {
+            const QVariant &v = column >= 0 ? row.at(column) : QVariant();
+            if (v.isNull())
+                continue;
+            any = true;
+            const int type = v.typeId();
+            if (whole && (type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt ||
+                          type == QMetaType::ULongLong))
+                wholeSum += v.toLongLong();
+            else
+                whole = false;
+            sum += v.toDouble();
+        }
+        m_sums.insert(field.toLower(), !any ? QVariant() : whole ? QVariant(wholeSum) : QVariant(sum));
+    }
+}
+
+QString SqlListModel::baseStatement(bool forPages) const
+{
+    // A long result reads its pages in order along the key; a short one is
+    // found through the filter's index and sorted.
+    constexpr int kPagesInOrderFrom = 5000;
+    const QString &condition =
+        forPages && !m_query.pageCondition.isEmpty() && m_totalCount >= kPagesInOrderFrom
+            ? m_query.pageCondition
+            : m_query.condition;
     QStringList columns;
     for (int i = 0; i < m_query.fields.size(); ++i) {
         const QString expression = i < m_query.expressions.size() ? m_query.expressions.at(i) : QString();
@@ -126,8 +194,8 @@ QString SqlListModel::baseStatement() const
     }
     QString sql = QStringLiteral("select ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" from ") +
                   m_query.from;
-    if (!m_query.condition.trimmed().isEmpty())
-        sql += QStringLiteral(" where ") + m_query.condition;
+    if (!condition.trimmed().isEmpty())
+        sql += QStringLiteral(" where ") + condition;
     if (!m_query.groupBy.trimmed().isEmpty())
         sql += QStringLiteral(" group by ") + m_query.groupBy;
     return sql;
@@ -144,27 +212,35 @@ bool SqlListModel::isTextField(const QString &field) const
     return Schema::isTextColumn(field);
 }
 
-QString SqlListModel::orderTerm(const QString &field, bool ascending) const
+QString SqlListModel::orderTerm(const QString &field, bool ascending, bool isKey) const
 {
     const QString collation = isTextField(field) ? m_database.dialect().binaryCollation() : QString();
+    // Nulls first ascending and last descending is SQLite's own order. On
+    // PostgreSQL it is spelled out, except for a row key, which holds no null:
+    // there the clause would only keep the server from reading its index.
+    QString nulls;
+    if (!m_database.dialect().isSQLite() && !isKey)
+        nulls = ascending ? QStringLiteral(" NULLS FIRST") : QStringLiteral(" NULLS LAST");
     return QStringLiteral("q.") + identifier(field) + collation +
-           (ascending ? QStringLiteral(" ASC NULLS FIRST") : QStringLiteral(" DESC NULLS LAST"));
+           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) + nulls;
 }
 
-QString SqlListModel::orderClause() const
+QString SqlListModel::orderClause(bool reversed) const
 {
+    const bool rowKey = m_query.keyFields.size() == 1;
     QStringList terms;
     if (!m_sortField.isEmpty()) {
         for (const QString &key : m_sortKeys.value(m_sortField.toLower(), {m_sortField})) {
             if (fieldIndex(key) >= 0)
-                terms << orderTerm(key, m_sortAscending);
+                terms << orderTerm(key, m_sortAscending != reversed,
+                                   rowKey && key.compare(m_query.keyFields.first(), Qt::CaseInsensitive) == 0);
         }
     } else if (!m_query.defaultOrderField.isEmpty()) {
-        terms << orderTerm(m_query.defaultOrderField, !m_query.defaultDescending);
+        terms << orderTerm(m_query.defaultOrderField, !m_query.defaultDescending != reversed, false);
     }
     for (const QString &key : m_query.keyFields) {
         if (key.compare(m_sortField, Qt::CaseInsensitive) != 0)
-            terms << orderTerm(key, true);
+            terms << orderTerm(key, !reversed, rowKey);
     }
     if (terms.isEmpty())
         return QString();
@@ -195,25 +271,112 @@ bool SqlListModel::runAggregate()
     }
 }
 
-bool SqlListModel::readPage(int limit, QList<QVariantList> &page)
+bool SqlListModel::keepsSortedKeys() const
 {
-    const QString sql = QStringLiteral("select * from (") + baseStatement() + QStringLiteral(") q") +
-                        orderClause() + QStringLiteral(" limit ? offset ?");
+    return !m_sortField.isEmpty() && m_query.keyFields.size() == 1 && m_query.groupBy.trimmed().isEmpty() &&
+           fieldIndex(m_query.keyFields.first()) >= 0;
+}
+
+bool SqlListModel::readOrderedKeys()
+{
+    const QString sql = QStringLiteral("select q.") + identifier(m_query.keyFields.first()) +
+                        QStringLiteral(" from (") + baseStatement() + QStringLiteral(") q") + orderClause();
+    try {
+        ++m_statements;
+        QSqlQuery query = OpenStatement(m_database, sql, m_query.values);
+        m_sortedKeys.reserve(m_totalCount);
+        while (query.next())
+            m_sortedKeys << query.value(0);
+    } catch (const DatabaseError &error) {
+        m_sortedKeys.clear();
+        m_error = error.message();
+        return false;
+    }
+    m_totalCount = static_cast<int>(m_sortedKeys.size());
+    return true;
+}
+
+bool SqlListModel::readByKeys(int offset, int limit, QList<QVariantList> &rows) const
+{
+    const int end = static_cast<int>(std::min<qsizetype>(qsizetype(offset) + limit, m_sortedKeys.size()));
+    if (offset >= end)
+        return true;
+    const QString key = m_query.keyFields.first();
     QVariantList values = m_query.values;
-    values << limit << static_cast<int>(m_rows.size());
+    QHash<QString, int> position;
+    QString marks;
+    for (int i = offset; i < end; ++i) {
+        marks += i == offset ? QStringLiteral("?") : QStringLiteral(",?");
+        values << m_sortedKeys.at(i);
+        position.insert(m_sortedKeys.at(i).toString(), i - offset);
+    }
+    const QString sql = QStringLiteral("select * from (") + baseStatement() + QStringLiteral(") q where q.") +
+                        identifier(key) + QStringLiteral(" in (") + marks + u')';
+    // A row gone since the sort keeps its place, empty.
+    QList<QVariantList> found(end - offset, QVariantList(m_query.fields.size()));
+    try {
+        ++m_statements;
+        QSqlQuery query = OpenStatement(m_database, sql, values);
+        m_record = query.record();
+        const int keyColumn = fieldIndex(key);
+        while (query.next()) {
+            const int at = position.value(query.value(keyColumn).toString(), -1);
+            if (at >= 0)
+                found[at] = rowFrom(query);
+        }
+    } catch (const DatabaseError &error) {
+        m_error = error.message();
+        return false;
+    }
+    rows << found;
+    return true;
+}
+
+bool SqlListModel::readRange(int offset, int limit, QList<QVariantList> &rows) const
+{
+    if (keepsSortedKeys())
+        return readByKeys(offset, limit, rows);
+    // Rows in the lower half are read from the other end, so the page of the
+    // last row skips no more rows than the page of the first one.
+    const QString order = orderClause();
+    const bool fromEnd = !m_query.keyFields.isEmpty() && !order.isEmpty() && offset > m_totalCount / 2 &&
+                         offset < m_totalCount;
+    int skip = offset;
+    int take = limit;
+    if (fromEnd) {
+        const int end = static_cast<int>(std::min<qint64>(qint64(offset) + limit, m_totalCount));
+        skip = m_totalCount - end;
+        take = end - offset;
+    }
+    const QString sql = QStringLiteral("select * from (") + baseStatement(true) + QStringLiteral(") q") +
+                        (fromEnd ? orderClause(true) : order) + QStringLiteral(" limit ? offset ?");
+    QVariantList values = m_query.values;
+    values << take << skip;
+    QList<QVariantList> read;
     try {
         ++m_statements;
         QSqlQuery query = OpenStatement(m_database, sql, values);
         m_record = query.record();
         while (query.next())
-            page << rowFrom(query);
+            read << rowFrom(query);
     } catch (const DatabaseError &error) {
         m_error = error.message();
         return false;
     }
-    // Rows may have come or gone since the count; a short page marks the end.
+    if (fromEnd)
+        std::reverse(read.begin(), read.end());
+    rows << read;
+    return true;
+}
+
+bool SqlListModel::readPage(int limit, QList<QVariantList> &page)
+{
+    if (!readRange(static_cast<int>(m_rows.size()), limit, page))
+        return false;
+    // Rows may have come or gone since the count; a short page marks the end
+    // (a list that already counts every row keeps its count).
     const int loaded = static_cast<int>(m_rows.size() + page.size());
-    if (page.size() < limit)
+    if (page.size() < limit && !m_sparse)
         m_totalCount = loaded;
     m_exhausted = page.size() < limit || loaded >= m_totalCount;
     return true;
@@ -301,7 +464,60 @@ void SqlListModel::rowChanged(const RowSnapshot &before)
             break;
         }
     }
+    for (auto page = m_pages.begin(); page != m_pages.end(); ++page) {
+        for (int i = 0; i < page.value().size(); ++i) {
+            if (page.value().at(i).value(keyColumn) == before.key) {
+                page.value()[i] = after.values;
+                emit dataChanged(index(page.key() + i, 0), index(page.key() + i, columnCount() - 1));
+            }
+        }
+    }
     emit totalsChanged();
+}
+
+const QVariantList *SqlListModel::loadedRow(int row) const
+{
+    if (row < 0)
+        return nullptr;
+    if (row < m_rows.size())
+        return &m_rows.at(row);
+    if (!m_sparse || row >= m_totalCount)
+        return nullptr;
+    auto page = m_pages.upperBound(row);
+    if (page != m_pages.begin()) {
+        --page;
+        if (row < page.key() + page.value().size())
+            return &page.value().at(row - page.key());
+    }
+    const int first = row / m_pageSize * m_pageSize;
+    QList<QVariantList> rows;
+    if (!readRange(first, m_pageSize, rows))
+        return nullptr;
+    const auto stored = m_pages.insert(first, rows);
+    return row - first < stored.value().size() ? &stored.value().at(row - first) : nullptr;
+}
+
+bool SqlListModel::loadRow(int row)
+{
+    if (!m_active || row < 0 || row >= m_totalCount || !m_error.isEmpty())
+        return false;
+    if (!m_sparse && row >= m_rows.size()) {
+        // From now on the list counts every row; the rows between are read
+        // as the view reaches them.
+        beginInsertRows(QModelIndex(), static_cast<int>(m_rows.size()), m_totalCount - 1);
+        m_sparse = true;
+        endInsertRows();
+    }
+    if (loadedRow(row))
+        return true;
+    if (!m_error.isEmpty())
+        emit queryFailed(m_error);
+    return false;
+}
+
+bool SqlListModel::hasUnloadedRows() const
+{
+    return m_active && !m_exhausted && m_error.isEmpty();
 }
 
 QVariant SqlListModel::sum(const QString &field) const
@@ -326,20 +542,23 @@ QVariant SqlListModel::value(int row, const QString &field) const
 
 QVariant SqlListModel::value(int row, int column) const
 {
-    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_query.fields.size())
+    if (column < 0 || column >= m_query.fields.size())
         return QVariant();
-    return m_rows.at(row).at(column);
+    const QVariantList *values = loadedRow(row);
+    return values && column < values->size() ? values->at(column) : QVariant();
 }
 
 void SqlListModel::fetchAll()
 {
-    while (canFetchMore())
+    while (hasUnloadedRows())
         fetchMore();
 }
 
 int SqlListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    if (parent.isValid())
+        return 0;
+    return m_sparse ? m_totalCount : static_cast<int>(m_rows.size());
 }
 
 int SqlListModel::columnCount(const QModelIndex &parent) const
@@ -367,12 +586,13 @@ QVariant SqlListModel::headerData(int section, Qt::Orientation orientation, int 
 
 bool SqlListModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_active && !m_exhausted && m_error.isEmpty();
+    // A list that counts every row has nothing to add; its pages load as read.
+    return !parent.isValid() && !m_sparse && hasUnloadedRows();
 }
 
 void SqlListModel::fetchMore(const QModelIndex &parent)
 {
-    if (!canFetchMore(parent))
+    if (parent.isValid() || !hasUnloadedRows())
         return;
     const int first = static_cast<int>(m_rows.size());
     QList<QVariantList> page;
@@ -381,7 +601,12 @@ void SqlListModel::fetchMore(const QModelIndex &parent)
         emit queryFailed(m_error);
         return;
     }
-    if (!page.isEmpty()) {
+    if (m_sparse) {
+        // The rows exist already; the pages now covered from the top go.
+        m_rows << page;
+        while (!m_pages.isEmpty() && m_pages.firstKey() + m_pages.first().size() <= m_rows.size())
+            m_pages.erase(m_pages.begin());
+    } else if (!page.isEmpty()) {
         beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
         m_rows << page;
         endInsertRows();

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
@@ -25,7 +26,11 @@ struct SqlListQuery
     QString from;        // "data"
     QString condition;   // without "where"; "?" for every value
     QVariantList values; // bound to the "?" of condition, in order
-    QString groupBy;     // "a, b, c, d" or empty
+    // The same rows as condition, bound to the same values, written for
+    // reading a long result in order (an index of the filter would make the
+    // engine sort every matching row for one page); empty = condition.
+    QString pageCondition;
+    QString groupBy; // "a, b, c, d" or empty
     // Columns that make the order total, so that paging neither repeats nor
     // skips rows among equal sort values ("id"; the group columns of a report).
     QStringList keyFields;
@@ -60,7 +65,13 @@ private:
 // (LIMIT/OFFSET on both engines, so PostgreSQL never sends the whole result
 // at once), knows the row count and the footer sums from one aggregate
 // statement over the same conditions, and re-sorts by running the statement
-// again with another ORDER BY.
+// again with another ORDER BY (the sums stay: they do not depend on the order).
+//
+// Rows are loaded from the top as the view scrolls down. Asking for a row far
+// below (the last one) loads only the page that holds it; the list then counts
+// every row of the result and loads the pages between as they are read.
+// A list with one key field sorted by a title keeps the keys of the sorted
+// result once and reads later pages by key, so scrolling never sorts again.
 class SqlListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -100,7 +111,8 @@ public:
     QStringList sumFields() const { return m_sumFields; }
 
     // Re-runs the statement ordered by field; equal values keep the order of
-    // the key fields. Nulls come first ascending and last descending.
+    // the key fields. Nulls come first ascending and last descending. Count
+    // and sums are not queried again.
     void sortBy(const QString &field, bool ascending);
     QString sortField() const { return m_sortField; }
     // What a sort by field orders by, when that is not the field alone (a
@@ -129,6 +141,11 @@ public:
     int statementCount() const { return m_statements; }
     // Loads every remaining row (export and printing need all of them).
     void fetchAll();
+    // Loads the page holding row (0 <= row < totalCount()) without the rows
+    // before it; afterwards rowCount() is totalCount(). False on an error.
+    bool loadRow(int row);
+    // Whether some row of the result is not loaded yet (export loads them).
+    bool hasUnloadedRows() const;
 
     QString errorText() const { return m_error; }
 
@@ -150,13 +167,20 @@ signals:
     void totalsChanged();
 
 private:
-    void run();
+    void run(bool withTotals);
     bool runAggregate();
+    void sumLoadedRows(const QList<QVariantList> &rows);
     bool readPage(int limit, QList<QVariantList> &page);
+    bool readRange(int offset, int limit, QList<QVariantList> &rows) const;
+    bool readByKeys(int offset, int limit, QList<QVariantList> &rows) const;
+    bool readOrderedKeys();
+    bool keepsSortedKeys() const;
+    const QVariantList *loadedRow(int row) const;
     QVariantList rowFrom(const QSqlQuery &query) const;
-    QString baseStatement() const;
-    QString orderClause() const;
-    QString orderTerm(const QString &field, bool ascending) const;
+    void resetRows();
+    QString baseStatement(bool forPages = false) const;
+    QString orderClause(bool reversed = false) const;
+    QString orderTerm(const QString &field, bool ascending, bool isKey) const;
     bool isTextField(const QString &field) const;
 
     const Database &m_database;
@@ -164,16 +188,23 @@ private:
     QHash<QString, int> m_fieldIndex; // lower-case name -> column
     QList<bool> m_isDate;
     QStringList m_sumFields;
-    QList<QVariantList> m_rows;
-    QSqlRecord m_record;
+    QList<QVariantList> m_rows; // loaded from the top without a gap
+    // Pages loaded below the rows above, by their first row; only while the
+    // list counts every row (m_sparse). Filled as the view reads them.
+    mutable QMap<int, QList<QVariantList>> m_pages;
+    bool m_sparse = false;
+    // The keys of the sorted result in their order (a title sort of a list
+    // with one key field); empty otherwise.
+    QVariantList m_sortedKeys;
+    mutable QSqlRecord m_record;
     QHash<QString, QVariant> m_sums;
     QString m_sortField;
     QHash<QString, QStringList> m_sortKeys; // lower-case field -> keys
     bool m_sortAscending = true;
     int m_totalCount = 0;
     int m_pageSize = 256;
-    int m_statements = 0;
+    mutable int m_statements = 0;
     bool m_active = false;
     bool m_exhausted = true;
-    QString m_error;
+    mutable QString m_error;
 };

@@ -1,6 +1,8 @@
 #include "SalesDetailQuery.h"
 
+#include "data/Database.h"
 #include "data/Dialect.h"
+#include "data/FewValuesMatch.h"
 
 QStringList SalesDetailQuery::gridFields()
 {
@@ -60,10 +62,31 @@ SqlListQuery SalesDetailQuery::allReturns(const Dialect &dialect)
 
 SqlListQuery SalesDetailQuery::search(const Dialect &dialect, const SalesFilter &filter, Kind kind)
 {
+    return build(dialect, filter, kind, nullptr);
+}
+
+SqlListQuery SalesDetailQuery::search(const Database &db, const SalesFilter &filter, Kind kind)
+{
+    return build(db.dialect(), filter, kind, &db);
+}
+
+bool SalesDetailQuery::isNarrowed(const QString &column)
+{
+    // The indexed columns of few values: category, name initials, customer.
+    return column == QLatin1String("d") || column == QLatin1String("e") || column == QLatin1String("g");
+}
+
+SqlListQuery SalesDetailQuery::build(const Dialect &dialect, const SalesFilter &filter, Kind kind,
+                                     const Database *db)
+{
     SqlListQuery query = base();
     // The filter lists in entry order, as the lines were made.
     query.defaultOrderField.clear();
     QStringList conditions{kind == Kind::Sales ? QStringLiteral("\"3\" > 0") : QStringLiteral("\"3\" < 0")};
+    // For long results SQLite reads the pages along the key: "+e" keeps it
+    // from the name's index (which would have it sort every matching line).
+    QStringList pageConditions = conditions;
+    bool narrowedAny = false;
     const std::pair<QLatin1String, const QString *> boxes[] = {
         {QLatin1String("d"), &filter.category}, {QLatin1String("e"), &filter.nameInitials},
         {QLatin1String("c"), &filter.code},     {QLatin1String("f"), &filter.specInitials},
@@ -72,14 +95,31 @@ SqlListQuery SalesDetailQuery::search(const Dialect &dialect, const SalesFilter 
     for (const auto &[column, text] : boxes) {
         if (text->isEmpty())
             continue;
-        conditions << dialect.containsMatch(QString(column));
-        query.values << Dialect::containsPattern(*text);
+        const QString pattern = Dialect::containsPattern(*text);
+        std::optional<NarrowedCondition> narrowed;
+        if (db && isNarrowed(column))
+            narrowed = MatchAmongFewValues(*db, QStringLiteral("data1"), column,
+                                           dialect.containsMatch(QStringLiteral("%1")), pattern);
+        if (narrowed) {
+            conditions << narrowed->condition;
+            pageConditions << (dialect.isSQLite() && !narrowed->matchesNothing ? u'+' + narrowed->condition
+                                                                               : narrowed->condition);
+            query.values << narrowed->values;
+            narrowedAny = true;
+        } else {
+            conditions << dialect.containsMatch(QString(column));
+            pageConditions << conditions.constLast();
+            query.values << pattern;
+        }
     }
     if (filter.dateRangeOn) {
         conditions << QStringLiteral("day1 >= ?") << QStringLiteral("day1 <= ?");
+        pageConditions << QStringLiteral("day1 >= ?") << QStringLiteral("day1 <= ?");
         query.values << dialect.dateValue(filter.firstDate) << dialect.dateValue(filter.lastDate);
     }
     query.condition = conditions.join(QStringLiteral(" and "));
+    if (narrowedAny && dialect.isSQLite())
+        query.pageCondition = pageConditions.join(QStringLiteral(" and "));
     return query;
 }
 

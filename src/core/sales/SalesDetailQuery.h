@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class Database;
 class Dialect;
 
 // What the filter bar of the sales-detail window holds. Texts are searched as
@@ -53,6 +54,10 @@ public:
     // (returns, 3 < 0); lines of quantity 0 appear in neither.
     enum class Kind { Sales, Returns };
     static SqlListQuery search(const Dialect &dialect, const SalesFilter &filter, Kind kind = Kind::Sales);
+    // The same lines; the boxes of the columns with few distinct values
+    // (category, name, customer) are matched against those values first and
+    // become "column IN (...)", or a condition that matches nothing.
+    static SqlListQuery search(const Database &db, const SalesFilter &filter, Kind kind = Kind::Sales);
     // "当 天": the filter with the date range switched on, the range as the
     // filter holds it (both boxes show today unless the operator changed them).
     static SqlListQuery currentDay(const Dialect &dialect, SalesFilter filter);
@@ -62,4 +67,7 @@ public:
 
 private:
     static SqlListQuery base();
+    static bool isNarrowed(const QString &column);
+    static SqlListQuery build(const Dialect &dialect, const SalesFilter &filter, Kind kind,
+                              const Database *db);
 };

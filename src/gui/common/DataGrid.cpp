@@ -278,6 +278,16 @@ void DataGrid::setCurrentRow(int row)
     m_view->setCurrentIndex(m_model->index(row, column));
 }
 
+bool DataGrid::goToLastRow()
+{
+    SqlListModel *list = listModel();
+    if (!list || !list->loadRow(list->totalCount() - 1))
+        return false;
+    setCurrentRow(list->totalCount() - 1);
+    m_view->scrollToBottom();
+    return true;
+}
+
 QVariant DataGrid::currentValue(const QString &field) const
 {
     const SqlListModel *list = listModel();

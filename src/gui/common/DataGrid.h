@@ -74,6 +74,9 @@ public:
 
     int currentRow() const;
     void setCurrentRow(int row);
+    // Makes the list's last row current and shows it, reading only the page
+    // that holds it. False when the list is empty or the page cannot be read.
+    bool goToLastRow();
     QVariant currentValue(const QString &field) const;
 
     QList<ColumnLayout> columnLayout() const;

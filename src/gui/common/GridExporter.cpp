@@ -266,7 +266,7 @@ bool GridExporter::write(const QString &path, SheetWriter &sheet, const ListExpo
         }
     };
 
-    while (list->canFetchMore()) {
+    while (list->hasUnloadedRows()) {
         list->fetchMore();
         showProgress(list->rowCount());
     }

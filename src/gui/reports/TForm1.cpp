@@ -205,12 +205,8 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::listArticles()
 {
     m_list->setQuery(SummaryQuery::all());
-    m_list->fetchAll();
     // The list starts on its last row.
-    if (const int rows = m_list->rowCount(); rows > 0) {
-        m_grid->setCurrentRow(rows - 1);
-        m_grid->view()->scrollToBottom();
-    }
+    m_grid->goToLastRow();
     m_grid->view()->setFocus();
 }
 

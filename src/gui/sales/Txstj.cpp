@@ -50,10 +50,6 @@
 
 namespace {
 
-// Lists up to this long are fetched whole so the newest line can be shown
-// at the bottom; longer ones open at the top instead of loading every row.
-constexpr int kFetchAllLimit = 2000;
-
 // One hiding entry of the context menu: its stored flag, caption, columns
 // and whether "yes" shows (the order number) instead of hiding.
 struct FlagEntry
@@ -195,6 +191,7 @@ Txstj::Txstj(TMainForm &form, const Database &db, SettingsStore &settings)
     auto *statisticsPage = new QWidget(m_pages);
     statisticsPage->setObjectName(QStringLiteral("statisticsPage"));
     m_pages->addTab(statisticsPage, QStringLiteral("销售统计"));
+    connect(m_pages, &QTabWidget::currentChanged, this, &Txstj::showChartsIfStale);
 
     buildListPage(listPage);
     buildEditPanel(listPage);
@@ -617,8 +614,8 @@ void Txstj::showEvent(QShowEvent *event)
     m_firstDateBox->setDate(today);
     m_lastDateBox->setDate(today);
 
-    queryChart(Chart::Monthly, SalesStatistics::Kind::Profit);
-    queryChart(Chart::Daily, SalesStatistics::Kind::Profit);
+    // The charts are queried when their page is turned to, not at every showing.
+    chartsChanged();
     showThisMonth();
 
     if (m_settings.keyExists()) {
@@ -644,11 +641,9 @@ void Txstj::setList(const SqlListQuery &query, bool toLastRow)
 {
     m_list->setQuery(query);
     m_lastClickedRow = -1;
-    if (toLastRow && m_list->totalCount() > 0 && m_list->totalCount() <= kFetchAllLimit) {
-        m_list->fetchAll();
-        m_grid->setCurrentRow(m_list->rowCount() - 1);
-        m_grid->view()->scrollToBottom();
-    }
+    // The newest line at the bottom: only the page that holds it is read.
+    if (toLastRow)
+        m_grid->goToLastRow();
     closeEditPanel();
 }
 
@@ -690,7 +685,7 @@ void Txstj::showToday()
 
 void Txstj::runFilter(SalesDetailQuery::Kind kind)
 {
-    setList(SalesDetailQuery::search(m_db.dialect(), filter(), kind), false);
+    setList(SalesDetailQuery::search(m_db, filter(), kind), false);
 }
 
 void Txstj::clearConditions()
@@ -885,8 +880,7 @@ void Txstj::confirmDelete()
     showThisMonth();
     clearEditPanel();
     closeEditPanel();
-    queryChart(Chart::Monthly, SalesStatistics::Kind::Profit);
-    queryChart(Chart::Daily, SalesStatistics::Kind::Profit);
+    chartsChanged();
     emit salesChanged();
     switch (removal) {
     case SalesLedger::Removal::GivenBack:
@@ -903,6 +897,21 @@ void Txstj::confirmDelete()
 }
 
 // ---------------------------------------------------------------- charts
+
+void Txstj::chartsChanged()
+{
+    m_chartsStale = true;
+    showChartsIfStale();
+}
+
+void Txstj::showChartsIfStale()
+{
+    if (!m_chartsStale || m_pages->currentIndex() != 1)
+        return;
+    m_chartsStale = false;
+    queryChart(Chart::Monthly, SalesStatistics::Kind::Profit);
+    queryChart(Chart::Daily, SalesStatistics::Kind::Profit);
+}
 
 void Txstj::queryChart(Chart chart, SalesStatistics::Kind kind)
 {

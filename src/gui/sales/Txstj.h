@@ -127,6 +127,10 @@ private:
     void keepLineCurrent(qint64 lineId, int formerRow);
     void onRowClicked(int row);
     void setChartValues(Chart chart, const QList<double> &values);
+    // The sales changed or the window was shown again: the charts are queried
+    // again when their page is (or is already) the current one.
+    void chartsChanged();
+    void showChartsIfStale();
 
     TMainForm &m_form;
     const Database &m_db;
@@ -173,4 +177,5 @@ private:
     QChartView *m_dailyView = nullptr;
     QBarSet *m_monthlyBars = nullptr;
     QBarSet *m_dailyBars = nullptr;
+    bool m_chartsStale = true;
 };

@@ -286,6 +286,8 @@ void StockListView::showAllRecords()
         Prompter::error(this, error.message());
     }
     m_list->setQuery(StockQuery::allRecords(m_db.dialect(), m_form.zeroStockHidden()));
+    // On the newest stock-in (the one just saved), read with its page alone.
+    m_grid->goToLastRow();
     hideSalePanel();
     emit listReloaded();
 }

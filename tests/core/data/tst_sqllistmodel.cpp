@@ -189,13 +189,25 @@ void TestSqlListModel::footerSumsCoverOnlyTheFilteredRows()
 void TestSqlListModel::sortIsStableAcrossPages_data()
 {
     QTest::addColumn<bool>("ascending");
-    QTest::newRow("descending") << false;
-    QTest::newRow("ascending") << true;
+    QTest::addColumn<bool>("byTitle");    // a title sort, or the list's own order
+    QTest::addColumn<bool>("fromTheEnd"); // the last row's page read first
+    for (const bool byTitle : {true, false}) {
+        for (const bool fromTheEnd : {false, true}) {
+            for (const bool ascending : {false, true}) {
+                QTest::addRow("%s, %s, %s", ascending ? "ascending" : "descending",
+                              byTitle ? "title sort" : "own order",
+                              fromTheEnd ? "last row first" : "from the top")
+                    << ascending << byTitle << fromTheEnd;
+            }
+        }
+    }
 }
 
 void TestSqlListModel::sortIsStableAcrossPages()
 {
     QFETCH(bool, ascending);
+    QFETCH(bool, byTitle);
+    QFETCH(bool, fromTheEnd);
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
     QList<StockRow> rows;
@@ -209,13 +221,36 @@ void TestSqlListModel::sortIsStableAcrossPages()
 
     SqlListModel model(t.db());
     model.setPageSize(16);
-    model.setQuery(stockQuery());
-    model.sortBy(QStringLiteral("7"), ascending);
+    model.setSumFields({QStringLiteral("2")});
+    SqlListQuery query = stockQuery();
+    if (!byTitle) {
+        query.defaultOrderField = QStringLiteral("7");
+        query.defaultDescending = !ascending;
+    }
+    model.setQuery(query);
+    if (byTitle) {
+        // The sorted keys once and the first page; the sums are not queried again.
+        const int before = model.statementCount();
+        model.sortBy(QStringLiteral("7"), ascending);
+        QCOMPARE(model.statementCount() - before, 2);
+        QCOMPARE(model.sum(QStringLiteral("2")).toDouble(), 300.0);
+    }
     QCOMPARE(model.rowCount(), 16);
-    model.fetchAll();
+    if (fromTheEnd) {
+        const int before = model.statementCount();
+        QVERIFY(model.loadRow(299));
+        QCOMPARE(model.statementCount() - before, 1);
+        QCOMPARE(model.rowCount(), 300);
+        QVERIFY(!model.canFetchMore());
+        QVERIFY(model.hasUnloadedRows());
+    } else {
+        model.fetchAll();
+    }
     QCOMPARE(model.rowCount(), 300);
     const QList<int> all = ids(model);
     QCOMPARE(QSet<int>(all.cbegin(), all.cend()).size(), 300);
+    model.fetchAll();
+    QCOMPARE(ids(model), all);
 
     // Nulls first ascending, last descending; ties by the key ascending.
     auto rank = [&](int r) {

@@ -223,6 +223,19 @@ void TestSalesDetailQuery::search_data()
     SalesFilter blank;
     blank.nameInitials = u" lgx"_s; // searched as typed
     QTest::newRow("text not trimmed") << blank << false << QStringList{};
+
+    SalesFilter upper;
+    upper.nameInitials = u"BX"_s;
+    QTest::newRow("name typed in capitals") << upper << false << QStringList{u"年末包"_s, u"新年包"_s};
+    SalesFilter nothing;
+    nothing.nameInitials = u"zzz"_s;
+    QTest::newRow("name matching nothing") << nothing << false << QStringList{};
+    SalesFilter partCategory;
+    partCategory.category = u"包"_s;
+    partCategory.customer = u"王"_s;
+    QTest::newRow("category part, customer") << partCategory << false << QStringList{};
+    partCategory.category = u"杆"_s;
+    QTest::newRow("category part, customer, returns") << partCategory << true << QStringList{u"退货箱"_s};
 }
 
 void TestSalesDetailQuery::search()
@@ -231,8 +244,23 @@ void TestSalesDetailQuery::search()
     QFETCH(bool, returns);
     QFETCH(QStringList, expected);
     const auto kind = returns ? SalesDetailQuery::Kind::Returns : SalesDetailQuery::Kind::Sales;
-    QCOMPARE(sorted(names(SalesDetailQuery::search(m_database->db().dialect(), filter, kind))),
-             sorted(expected));
+    const SqlListQuery plain = SalesDetailQuery::search(m_database->db().dialect(), filter, kind);
+    QCOMPARE(sorted(names(plain)), sorted(expected));
+    // Matching the few distinct values first finds the same lines in the same
+    // order, with the same count and sums.
+    const SqlListQuery narrowed = SalesDetailQuery::search(m_database->db(), filter, kind);
+    QCOMPARE(names(narrowed), names(plain));
+    SqlListModel plainModel(m_database->db());
+    SqlListModel narrowedModel(m_database->db());
+    for (SqlListModel *model : {&plainModel, &narrowedModel})
+        model->setSumFields(SalesDetailQuery::summedFields());
+    plainModel.setQuery(plain);
+    narrowedModel.setQuery(narrowed);
+    QCOMPARE(narrowedModel.totalCount(), plainModel.totalCount());
+    for (const QString &field : SalesDetailQuery::summedFields()) {
+        QCOMPARE(narrowedModel.sum(field).isNull(), plainModel.sum(field).isNull());
+        QCOMPARE(narrowedModel.sum(field).toDouble(), plainModel.sum(field).toDouble());
+    }
 }
 
 void TestSalesDetailQuery::periodViews_data()

@@ -84,6 +84,7 @@ private slots:
     void clearConditionsInOrder();
     void allRecordsVersusQuery_data();
     void allRecordsVersusQuery();
+    void allRecordsStandsOnTheNewestOfALongList();
     void footerSumsCoverFilteredRows();
     void titleClickSequences_data();
     void titleClickSequences();
@@ -388,6 +389,7 @@ void TestStockListView::allRecordsVersusQuery()
     if (!hideZeroStock)
         form->findChild<QAction *>(u"allRecordsAction"_s)->trigger();
     QCOMPARE(m_settings->value(SettingsStore::Keys::ZeroStock), hideZeroStock ? u"no"_s : QString());
+    QCOMPARE(view(*form)->currentValue(u"a"_s).toString(), allRecords.last());
     QCOMPARE(names(*form), allRecords);
     QCOMPARE(refills.count(), 1);
     QVERIFY(!form->salePanel()->isVisible());
@@ -403,6 +405,30 @@ void TestStockListView::allRecordsVersusQuery()
         QCOMPARE(m_settings->value(SettingsStore::Keys::ZeroStock), u"yes"_s);
         QCOMPARE(names(*form).size(), 5);
     }
+}
+
+void TestStockListView::allRecordsStandsOnTheNewestOfALongList()
+{
+    // More rows than a page: the newest stock-in is current and shown, read
+    // without the rows before it.
+    {
+        WriteTransaction transaction(m_database->db());
+        for (int i = 0; i < 700; ++i)
+            add({u"箱%1"_s.arg(i), u"x"_s, u"箱"_s, u"厂"_s, 1, 1, QDate(2020, 1, 1).addDays(699 - i)});
+        QVERIFY(transaction.commit());
+    }
+    auto form = openForm();
+    QVERIFY(form);
+    form->findChild<QAction *>(u"allRecordsAction"_s)->trigger();
+    SqlListModel *list = view(*form)->listModel();
+    DataGrid *grid = view(*form)->grid();
+    QCOMPARE(list->totalCount(), 700);
+    QCOMPARE(grid->currentRow(), 699);
+    QCOMPARE(view(*form)->currentValue(u"a"_s).toString(), u"箱0"_s);
+    QVERIFY(list->hasUnloadedRows());
+    QVERIFY(
+        grid->view()->visualRect(grid->view()->currentIndex()).intersects(grid->view()->viewport()->rect()));
+    QCOMPARE(list->value(0, u"a"_s).toString(), u"箱699"_s);
 }
 
 void TestStockListView::footerSumsCoverFilteredRows()
