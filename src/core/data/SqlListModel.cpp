@@ -233,7 +233,8 @@ QString SqlListModel::orderClause(bool reversed) const
         for (const QString &key : m_sortKeys.value(m_sortField.toLower(), {m_sortField})) {
             if (fieldIndex(key) >= 0)
                 terms << orderTerm(key, m_sortAscending != reversed,
-                                   rowKey && key.compare(m_query.keyFields.first(), Qt::CaseInsensitive) == 0);
+                                   rowKey &&
+                                       key.compare(m_query.keyFields.first(), Qt::CaseInsensitive) == 0);
         }
     } else if (!m_query.defaultOrderField.isEmpty()) {
         terms << orderTerm(m_query.defaultOrderField, !m_query.defaultDescending != reversed, false);
