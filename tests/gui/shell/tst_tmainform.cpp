@@ -467,7 +467,8 @@ void TestTMainForm::skinsKeepTextReadable()
         for (QWidget *widget : area->findChildren<QWidget *>()) {
             if (!widget->isVisible())
                 continue;
-            const QString name = QString::fromLatin1(widget->metaObject()->className()) + u" "_s + widget->objectName();
+            const QString name =
+                QString::fromLatin1(widget->metaObject()->className()) + u" "_s + widget->objectName();
             if (qobject_cast<QLineEdit *>(widget))
                 check(name, widget->palette().color(QPalette::Text), backgroundsOf(widget, QPalette::Base));
             else if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget))
