@@ -13,6 +13,7 @@
 // the database's own shell (sqlite3 on the copy, psql on the server).
 
 #include "BenchSupport.h"
+#include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "common/Prompter.h"
 #include "data/Database.h"
@@ -123,16 +124,7 @@ int main(int argc, char **argv)
     }
 
     TMainForm form(db, settings);
-    form.setLoginRunner([&db](TMainForm &) {
-        TMainForm::LoginOutcome outcome;
-        outcome.accepted = true;
-        outcome.session.username = Schema::kAdministrator;
-        outcome.session.id = SessionLog(db).open(Schema::kAdministrator);
-        return outcome;
-    });
-    form.show();
-    while (form.tag() == 0)
-        QCoreApplication::processEvents();
+    BenchSupport::showSignedIn(form, db);
     SalePanel *sale = form.sale();
     QTableView *table = form.stockList()->grid()->view();
     auto *quantity = form.findChild<QLineEdit *>(QStringLiteral("Edit35"));

@@ -10,6 +10,7 @@
 // benchmark only reads (and writes one session row at sign-in).
 
 #include "BenchSupport.h"
+#include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
 #include "data/Dialect.h"
@@ -85,16 +86,7 @@ int main(int argc, char **argv)
         return 1;
     }
     TMainForm form(db, settings);
-    form.setLoginRunner([&db](TMainForm &) {
-        TMainForm::LoginOutcome outcome;
-        outcome.accepted = true;
-        outcome.session.username = Schema::kAdministrator;
-        outcome.session.id = SessionLog(db).open(Schema::kAdministrator);
-        return outcome;
-    });
-    form.show();
-    while (form.tag() == 0)
-        QCoreApplication::processEvents();
+    BenchSupport::showSignedIn(form, db);
     StockListView *list = form.stockList();
     SqlListModel *model = list->listModel();
     QTableView *table = list->grid()->view();

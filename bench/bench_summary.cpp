@@ -11,6 +11,7 @@
 
 #include "BenchSupport.h"
 #include "EngineShell.h"
+#include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
@@ -91,16 +92,7 @@ int main(int argc, char **argv)
           << ", opening (missing indexes added): " << openMs << " ms" << Qt::endl;
 
     TMainForm form(db, settings);
-    form.setLoginRunner([&db](TMainForm &) {
-        TMainForm::LoginOutcome outcome;
-        outcome.accepted = true;
-        outcome.session.username = Schema::kAdministrator;
-        outcome.session.id = SessionLog(db).open(Schema::kAdministrator);
-        return outcome;
-    });
-    form.show();
-    while (form.tag() == 0)
-        QCoreApplication::processEvents();
+    BenchSupport::showSignedIn(form, db);
     TForm1 *window = form.summary();
     DataGrid *grid = window->grid();
     SqlListModel *list = window->listModel();

@@ -14,6 +14,7 @@
 
 #include "BenchSupport.h"
 #include "EngineShell.h"
+#include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "data/Clock.h"
 #include "data/Database.h"
@@ -85,16 +86,7 @@ int main(int argc, char **argv)
           << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
 
     TMainForm form(db, settings);
-    form.setLoginRunner([&db](TMainForm &) {
-        TMainForm::LoginOutcome outcome;
-        outcome.accepted = true;
-        outcome.session.username = Schema::kAdministrator;
-        outcome.session.id = SessionLog(db).open(Schema::kAdministrator);
-        return outcome;
-    });
-    form.show();
-    while (form.tag() == 0)
-        QCoreApplication::processEvents();
+    BenchSupport::showSignedIn(form, db);
 
     Txstj *window = form.salesDetail();
     SqlListModel *list = window->listModel();
