@@ -1,7 +1,8 @@
 #include "FilterBar.h"
 
+#include "ShopContext.h"
+
 #include "data/Clock.h"
-#include "shell/TMainForm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,7 +73,7 @@ void FilterBar::addDateRange(const QString &caption)
     auto dateBox = [this](const char *name) {
         auto *box = new QDateEdit(Clock::current().today(), m_group);
         box->setObjectName(QLatin1String(name));
-        box->setDisplayFormat(TMainForm::dateFormat());
+        box->setDisplayFormat(ShopContext::dateFormat());
         box->setCalendarPopup(true);
         return box;
     };

@@ -1,12 +1,12 @@
 #include "Texcell.h"
 
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Database.h"
 #include "data/NumberFormat.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "shell/MakerInfo.h"
-#include "shell/TMainForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -83,7 +83,7 @@ QStringList previewCells(const ImportedStock &stock)
     for (const std::optional<double> &number : stock.numbers)
         cells.append(number ? NumberFormat::general(*number) : QString());
     cells.append(stock.texts.at(7));
-    cells.append(stock.stockInDate.isValid() ? stock.stockInDate.toString(TMainForm::dateFormat())
+    cells.append(stock.stockInDate.isValid() ? stock.stockInDate.toString(ShopContext::dateFormat())
                                              : QString());
     return cells;
 }
@@ -100,8 +100,8 @@ QString Texcell::importFailedText()
     return QStringLiteral("批量EXCEL导入失败！请联系技术客服QQ:") + MakerInfo::supportQQ();
 }
 
-Texcell::Texcell(TMainForm &main, Database &db, SettingsStore &settings)
-    : QDialog(&main), m_main(main), m_db(db), m_settings(settings)
+Texcell::Texcell(ShopContext &context, QWidget *parent)
+    : QDialog(parent), m_context(context), m_db(context.database()), m_settings(context.settings())
 {
     setObjectName(QStringLiteral("Texcell"));
     setWindowTitle(QStringLiteral("Excel导入数据库"));
@@ -127,7 +127,7 @@ Texcell::Texcell(TMainForm &main, Database &db, SettingsStore &settings)
     layout->addWidget(new QLabel(QStringLiteral("数据库路径："), this), 2, 0);
     // The database in use: its file, or the server and database without
     // the password.
-    m_databasePath = new QLineEdit(db.location().displayName(), this);
+    m_databasePath = new QLineEdit(m_db.location().displayName(), this);
     m_databasePath->setObjectName(QStringLiteral("Edit2"));
     layout->addWidget(m_databasePath, 2, 1);
     auto *databaseButton = new QPushButton(QStringLiteral("选择数据库"), this);
@@ -139,7 +139,7 @@ Texcell::Texcell(TMainForm &main, Database &db, SettingsStore &settings)
     m_fillInitials->setObjectName(QStringLiteral("fillInitialsBox"));
     m_fillInitials->setToolTip(
         QStringLiteral("名称或规格的拼音码（e、f 列）为空时，按名称、规格生成拼音首字母，便于快速查询"));
-    m_fillInitials->setChecked(settings.value(SettingsStore::Keys::ImportFillInitials) ==
+    m_fillInitials->setChecked(m_settings.value(SettingsStore::Keys::ImportFillInitials) ==
                                QLatin1String("yes"));
     connect(m_fillInitials, &QCheckBox::toggled, this, [this](bool on) {
         m_settings.setValue(SettingsStore::Keys::ImportFillInitials,
@@ -337,7 +337,7 @@ void Texcell::runImport()
     QString error;
     StockImport::Outcome outcome = StockImport::Outcome::Failed;
     try {
-        outcome = StockImport::write(*target, m_main.session(), reading.rows, onProgress, &error);
+        outcome = StockImport::write(*target, m_context.session(), reading.rows, onProgress, &error);
     } catch (const DatabaseError &e) {
         error = e.message();
     }
@@ -351,5 +351,5 @@ void Texcell::runImport()
         return;
     }
     warn(QStringLiteral("批量EXCEL导入成功！请退出在主界面中点全部记录查看"));
-    m_main.showAllRecords();
+    m_context.requestAllRecords();
 }

@@ -11,7 +11,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class SettingsStore;
-class TMainForm;
+class ShopContext;
 
 // "Excel导入数据库": appends the stock records of a workbook's sheet
 // "qmzrtk" to the stock table of the database in use or of another of our
@@ -21,7 +21,7 @@ class Texcell : public QDialog
 {
     Q_OBJECT
 public:
-    Texcell(TMainForm &main, Database &db, SettingsStore &settings);
+    Texcell(ShopContext &context, QWidget *parent);
 
     // Runs the preview of the rows to be added; true means "导入". The
     // program's own runs the preview dialog modally; tests put in their own.
@@ -51,7 +51,7 @@ private:
     bool preview(const QList<ImportedStock> &rows);
     void warn(const QString &text);
 
-    TMainForm &m_main;
+    ShopContext &m_context;
     Database &m_db;
     SettingsStore &m_settings;
     QLineEdit *m_excelPath = nullptr;

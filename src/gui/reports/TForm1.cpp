@@ -4,13 +4,13 @@
 #include "common/GridExporter.h"
 #include "common/GridPrinter.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/GridLayoutStore.h"
 #include "data/SqlListModel.h"
 #include "reports/SummaryQuery.h"
 #include "shell/ShowOrCreateWindow.h"
-#include "shell/TMainForm.h"
 #include "stock/StockListCommands.h"
 
 #include <QAction>
@@ -35,10 +35,10 @@ constexpr int kPageRows = 1 << 16;
 
 } // namespace
 
-TForm1::TForm1(TMainForm &form, const Database &db)
-    : QDialog(&form, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+TForm1::TForm1(ShopContext &context, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
-      m_form(form), m_db(db)
+      m_context(context), m_db(context.database())
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("汇总统计"));
@@ -89,7 +89,7 @@ TForm1::TForm1(TMainForm &form, const Database &db)
     connect(m_list, &SqlListModel::totalsChanged, this, &TForm1::updateCountLabel);
     // A sort runs the statement again; the amounts stay hidden all the same.
     connect(m_grid, &DataGrid::sorted, this, &TForm1::hideRestrictedColumns);
-    connect(&form, &TMainForm::restrictedModeApplied, this, &TForm1::applyRestrictedMode);
+    connect(&context, &ShopContext::restrictedModeApplied, this, &TForm1::applyRestrictedMode);
     updateCountLabel();
 }
 
@@ -271,7 +271,7 @@ void TForm1::hideRestrictedColumns()
 
 void TForm1::exportList()
 {
-    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_form.session().username);
+    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_context.session().username);
 }
 
 void TForm1::printList()
@@ -280,6 +280,6 @@ void TForm1::printList()
     printer.setSettings(printSettings());
     printer.addSubstitution(
         QStringLiteral("%[Today1]"),
-        StockListCommands::todayLine(m_form.session().username, Clock::current().today()));
+        StockListCommands::todayLine(m_context.session().username, Clock::current().today()));
     printer.preview();
 }

@@ -10,8 +10,8 @@ class DataGrid;
 class Database;
 class QLabel;
 class QMenu;
+class ShopContext;
 class SqlListModel;
-class TMainForm;
 struct GridPrintSettings;
 
 // The summary window ("汇总统计"): per article (name, model, code and
@@ -25,7 +25,7 @@ class TForm1 : public QDialog
 
 public:
     // Made once by the main window; hidden and shown, never rebuilt.
-    TForm1(TMainForm &form, const Database &db);
+    TForm1(ShopContext &context, QWidget *parent);
 
     DataGrid *grid() const { return m_grid; }
     SqlListModel *listModel() const { return m_list; }
@@ -66,7 +66,7 @@ private:
     void hideRestrictedColumns();
     void updateCountLabel();
 
-    TMainForm &m_form;
+    ShopContext &m_context;
     const Database &m_db;
     DataGrid *m_grid = nullptr;
     SqlListModel *m_list = nullptr;

@@ -2,6 +2,7 @@
 
 #include "common/NumberBox.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/FieldCheck.h"
@@ -15,7 +16,7 @@
 #include "sales/SalesLedger.h"
 #include "sales/TicketPanel.h"
 #include "shell/FloatingPanel.h"
-#include "shell/TMainForm.h"
+#include "shell/MainWindowParts.h"
 #include "stock/StockBook.h"
 #include "stock/StockListView.h"
 
@@ -74,17 +75,18 @@ QToolButton *arrow(Qt::ArrowType type, const char *objectName, QWidget *parent)
 
 } // namespace
 
-SalePanel::SalePanel(TMainForm &form, const Database &db, SettingsStore &settings)
-    : QWidget(form.salePanel()->content()), m_form(form), m_db(db), m_settings(settings), m_orderCounter(db)
+SalePanel::SalePanel(ShopContext &context, const MainWindowParts &parts)
+    : QWidget(parts.salePanel->content()), m_context(context), m_parts(parts), m_db(context.database()),
+      m_settings(context.settings()), m_orderCounter(context.database())
 {
     setObjectName(QStringLiteral("saleContent"));
-    auto *outer = new QVBoxLayout(form.salePanel()->content());
+    auto *outer = new QVBoxLayout(parts.salePanel->content());
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(this);
     buildControls();
     buildChain();
 
-    FloatingPanel *panel = m_form.salePanel();
+    FloatingPanel *panel = m_parts.salePanel;
     panel->hide();
     panel->closeButton()->setObjectName(QStringLiteral("Image2"));
     connect(panel, &FloatingPanel::closed, this, [this] {
@@ -92,7 +94,7 @@ SalePanel::SalePanel(TMainForm &form, const Database &db, SettingsStore &setting
         clearInputs();
         setModifyStockEnabled(false);
     });
-    if (StockListView *list = m_form.stockList()) {
+    if (StockListView *list = m_parts.stockList) {
         connect(list, &StockListView::rowActivated, this, &SalePanel::openFor);
         // A sale is always booked against the row the panel was opened on:
         // choosing another row closes it.
@@ -103,11 +105,11 @@ SalePanel::SalePanel(TMainForm &form, const Database &db, SettingsStore &setting
                 closePanel();
         });
     }
-    if (TicketPanel *ticket = m_form.ticket()) {
+    if (TicketPanel *ticket = m_parts.ticket) {
         connect(ticket, &TicketPanel::nextOrderRequested, this, &SalePanel::nextOrder);
         connect(ticket, &TicketPanel::previousOrderRequested, this, &SalePanel::previousOrder);
     }
-    m_form.registerSaleDateBox(m_saleDateBox);
+    m_context.registerSaleDateBox(m_saleDateBox);
 }
 
 // ---------------------------------------------------------------- building
@@ -268,7 +270,7 @@ void SalePanel::buildControls()
     connect(m_orderBox, &QLineEdit::textChanged, this, &SalePanel::lookupOrder);
     connect(m_customerBox, &QComboBox::editTextChanged, this, &SalePanel::lookupCustomer);
     connect(m_saveButton, &QToolButton::clicked, this, &SalePanel::confirm);
-    connect(m_previewButton, &QPushButton::clicked, &m_form, &TMainForm::toggleTicketPanel);
+    connect(m_previewButton, &QPushButton::clicked, m_parts.ticketPanel, &FloatingPanel::toggle);
 }
 
 void SalePanel::buildChain()
@@ -329,18 +331,18 @@ void SalePanel::openFor(qint64 stockId)
     try {
         row = StockBook(m_db).forSale(stockId);
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
         return;
     }
     if (!row || row->name.isEmpty())
         return;
 
-    FloatingPanel *panel = m_form.salePanel();
+    FloatingPanel *panel = m_parts.salePanel;
     panel->show();
     panel->raise();
     m_open = true;
     setModifyStockEnabled(true);
-    if (auto *remark = m_form.findChild<QLineEdit *>(QStringLiteral("entryRemarkBox")))
+    if (auto *remark = m_parts.window->findChild<QLineEdit *>(QStringLiteral("entryRemarkBox")))
         remark->setText(row->remark);
 
     m_stock = Kept{};
@@ -355,7 +357,7 @@ void SalePanel::openFor(qint64 stockId)
     m_stock.values.salesAmount = row->salesAmount;
     m_stock.values.stock = row->stock.toDouble();
     m_stock.stockInDate =
-        row->stockInDate.isValid() ? row->stockInDate.toString(TMainForm::dateFormat()) : QString();
+        row->stockInDate.isValid() ? row->stockInDate.toString(ShopContext::dateFormat()) : QString();
 
     m_nameLabel->setText(m_stock.name);
     m_specLabel->setText(m_stock.spec);
@@ -369,12 +371,12 @@ void SalePanel::openFor(qint64 stockId)
     refillCustomers();
 
     const OrderNumber::DayReset day =
-        OrderNumber::resetForSaleDate(m_form.orderCounter(), m_form.lastSaleDate(), m_saleDateBox->text());
+        OrderNumber::resetForSaleDate(m_context.orderCounter(), m_context.lastSaleDate(), m_saleDateBox->text());
     if (day.reset) {
-        m_form.setLastSaleDate(day.storedDate);
+        m_context.setLastSaleDate(day.storedDate);
         claimOrderCounter(day.counter);
     } else if (!m_steppedBack) {
-        claimOrderCounter(m_form.orderCounter());
+        claimOrderCounter(m_context.orderCounter());
     }
     composeOrderNumber();
 
@@ -385,7 +387,7 @@ void SalePanel::openFor(qint64 stockId)
 void SalePanel::closePanel()
 {
     m_open = false;
-    m_form.salePanel()->hide();
+    m_parts.salePanel->hide();
     clearInputs();
     setModifyStockEnabled(false);
 }
@@ -399,7 +401,7 @@ void SalePanel::clearInputs()
 
 void SalePanel::setModifyStockEnabled(bool enabled)
 {
-    if (auto *modify = m_form.findChild<QPushButton *>(QStringLiteral("Button3")))
+    if (auto *modify = m_parts.window->findChild<QPushButton *>(QStringLiteral("Button3")))
         modify->setEnabled(enabled);
 }
 
@@ -409,7 +411,7 @@ void SalePanel::refillCustomers()
     try {
         names = CustomerLookup(m_db).names();
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
     }
     // Refilling empties the box; no lookup runs for that.
     const QSignalBlocker quiet(m_customerBox);
@@ -473,7 +475,7 @@ void SalePanel::showStockQuantity(double quantity)
 
 void SalePanel::composeOrderNumber()
 {
-    const QString number = ComposeOrderNumber(Clock::current().today(), m_form.orderCounter());
+    const QString number = ComposeOrderNumber(Clock::current().today(), m_context.orderCounter());
     // The same number again is no change of the box, but the customer and
     // the ticket of that order are still looked up.
     if (m_orderBox->text() == number)
@@ -489,10 +491,10 @@ bool SalePanel::claimOrderCounter(qint64 wanted)
     try {
         counter = m_orderCounter.claim(Clock::current().today(), wanted);
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
         claimed = false;
     }
-    m_form.setOrderCounter(counter);
+    m_context.setOrderCounter(counter);
     m_steppedBack = false;
     return claimed;
 }
@@ -501,7 +503,7 @@ bool SalePanel::ensureOrderNumberIsOurs()
 {
     // A number stepped back to or typed in is the operator's choice.
     const QDate today = Clock::current().today();
-    const qint64 counter = m_form.orderCounter();
+    const qint64 counter = m_context.orderCounter();
     if (m_steppedBack || m_orderBox->text() != ComposeOrderNumber(today, counter) ||
         m_orderCounter.holds(today, counter))
         return true;
@@ -513,18 +515,18 @@ bool SalePanel::ensureOrderNumberIsOurs()
 
 void SalePanel::nextOrder()
 {
-    claimOrderCounter(OrderNumber::next(m_form.orderCounter()));
+    claimOrderCounter(OrderNumber::next(m_context.orderCounter()));
     composeOrderNumber();
-    if (TicketPanel *ticket = m_form.ticket())
+    if (TicketPanel *ticket = m_parts.ticket)
         ticket->cashBox()->setText(QStringLiteral("0"));
 }
 
 void SalePanel::previousOrder()
 {
-    m_form.setOrderCounter(OrderNumber::previous(m_form.orderCounter()));
+    m_context.setOrderCounter(OrderNumber::previous(m_context.orderCounter()));
     m_steppedBack = true;
     composeOrderNumber();
-    if (TicketPanel *ticket = m_form.ticket())
+    if (TicketPanel *ticket = m_parts.ticket)
         ticket->cashBox()->setText(QStringLiteral("0"));
 }
 
@@ -536,7 +538,7 @@ void SalePanel::lookupOrder()
         try {
             customer = CustomerLookup(m_db).forOrder(order);
         } catch (const DatabaseError &error) {
-            Prompter::error(&m_form, error.message());
+            Prompter::error(m_parts.window, error.message());
         }
         const CustomerLookup::Customer found = customer.value_or(CustomerLookup::Customer{});
         // The name first: its own lookup must not overwrite the order's
@@ -558,7 +560,7 @@ void SalePanel::lookupCustomer()
     try {
         customer = CustomerLookup(m_db).forName(name);
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
     }
     if (customer) {
         m_addressBox->setText(customer->address);
@@ -568,7 +570,7 @@ void SalePanel::lookupCustomer()
 
 void SalePanel::refreshTicket()
 {
-    TicketPanel *ticket = m_form.ticket();
+    TicketPanel *ticket = m_parts.ticket;
     if (!ticket)
         return;
     ticket->setOrderNumber(m_orderBox->text());
@@ -582,7 +584,7 @@ bool SalePanel::checkNumber(QLineEdit *box, const QString &caption)
 {
     if (SaleCompute::parseNumber(box->text()))
         return true;
-    Prompter::warning(&m_form,
+    Prompter::warning(m_parts.window,
                       QStringLiteral("%1“%2”不是有效的数字，请重新输入！").arg(caption, box->text()));
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
@@ -598,7 +600,7 @@ void SalePanel::confirm()
         return;
     const double quantity = *SaleCompute::parseNumber(m_quantityBox->text());
     if (quantity == 0) {
-        Prompter::information(&m_form, QStringLiteral("销售数量不能为0"));
+        Prompter::information(m_parts.window, QStringLiteral("销售数量不能为0"));
         finishConfirmation(customer);
         return;
     }
@@ -608,17 +610,17 @@ void SalePanel::confirm()
     try {
         stockNow = StockBook(m_db).stockNow(m_stock.id);
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
         return;
     }
     if (!stockNow) {
-        Prompter::warning(&m_form, QStringLiteral("该商品的库存记录已被删除，不能销售。"));
+        Prompter::warning(m_parts.window, QStringLiteral("该商品的库存记录已被删除，不能销售。"));
         closePanel();
         return;
     }
     showStockQuantity(*stockNow);
     if (m_stock.values.stock < quantity) {
-        Prompter::information(&m_form, kStockShort);
+        Prompter::information(m_parts.window, kStockShort);
         m_quantityBox->setText(m_stockBox->text());
         finishConfirmation(customer);
         return;
@@ -631,13 +633,13 @@ void SalePanel::confirm()
         !checkNumber(m_debtBox, QStringLiteral("欠款金额")))
         return;
     if (isEmptyDate(m_saleDateBox->text())) {
-        Prompter::information(&m_form, QStringLiteral("销售日期必须输入"));
+        Prompter::information(m_parts.window, QStringLiteral("销售日期必须输入"));
         return;
     }
-    const QDate saleDate = QDate::fromString(m_saleDateBox->text(), TMainForm::dateFormat());
+    const QDate saleDate = QDate::fromString(m_saleDateBox->text(), ShopContext::dateFormat());
     if (!saleDate.isValid()) {
         Prompter::warning(
-            &m_form, QStringLiteral("销售日期“%1”不是有效的日期，请重新输入！").arg(m_saleDateBox->text()));
+            m_parts.window, QStringLiteral("销售日期“%1”不是有效的日期，请重新输入！").arg(m_saleDateBox->text()));
         m_saleDateBox->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -656,7 +658,7 @@ void SalePanel::confirm()
     if (!ensureOrderNumberIsOurs())
         return;
     sale.orderNumber = m_orderBox->text();
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     const SqlListModel::RowSnapshot listRowBefore =
         list ? list->beforeSale(m_stock.id) : SqlListModel::RowSnapshot();
     SaleBooking booking;
@@ -664,7 +666,7 @@ void SalePanel::confirm()
         booking = SalesLedger(m_db).book(sale);
     } catch (const RefusedValue &error) {
         // Nothing was written; the operator mends the box named.
-        Prompter::warning(&m_form, error.message());
+        Prompter::warning(m_parts.window, error.message());
         const QHash<QString, QWidget *> boxes{
             {QStringLiteral("2"), m_priceBox},    {QStringLiteral("3"), m_quantityBox},
             {QStringLiteral("6"), m_debtBox},     {QStringLiteral("z"), m_orderBox},
@@ -675,7 +677,7 @@ void SalePanel::confirm()
         return;
     } catch (const DatabaseError &error) {
         // The booking is one transaction: nothing of this sale was written.
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
         return;
     }
     switch (booking.result) {
@@ -684,25 +686,25 @@ void SalePanel::confirm()
     case SaleBooking::Result::InsufficientStock:
         // Another counter took the stock between the check and the booking.
         showStockQuantity(booking.stockLeft);
-        Prompter::information(&m_form, kStockShort);
+        Prompter::information(m_parts.window, kStockShort);
         m_quantityBox->setText(m_stockBox->text());
         finishConfirmation(customer);
         return;
     case SaleBooking::Result::StockRowGone:
-        Prompter::warning(&m_form, QStringLiteral("该商品的库存记录已被删除，不能销售。"));
+        Prompter::warning(m_parts.window, QStringLiteral("该商品的库存记录已被删除，不能销售。"));
         closePanel();
         return;
     case SaleBooking::Result::ZeroQuantity:
-        Prompter::information(&m_form, QStringLiteral("销售数量不能为0"));
+        Prompter::information(m_parts.window, QStringLiteral("销售数量不能为0"));
         finishConfirmation(customer);
         return;
     }
 
     if (list)
         list->afterSale(listRowBefore);
-    m_form.salePanel()->hide();
+    m_parts.salePanel->hide();
     m_open = false;
-    m_form.ShowSuccessNotice(kSavedNotice);
+    m_context.showSuccessNotice(kSavedNotice);
     emit saleSaved(m_orderBox->text());
     refillCustomers();
     clearInputs();
@@ -716,5 +718,5 @@ void SalePanel::finishConfirmation(const QString &customer)
     if (m_customerBox->currentText() != customer)
         m_customerBox->setEditText(customer);
     refreshTicket();
-    m_settings.setOrderCounter(m_form.orderCounter());
+    m_settings.setOrderCounter(m_context.orderCounter());
 }

@@ -13,7 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 class SettingsStore;
-class TMainForm;
+class ShopContext;
+struct MainWindowParts;
 
 // The sale panel over the stock list: sells (or takes back) a quantity of
 // the stock record it was opened on, onto the running order number and for
@@ -24,7 +25,7 @@ class SalePanel : public QWidget
 public:
     // Places itself into the window's floating sale panel and opens on the
     // stock list's double-click.
-    SalePanel(TMainForm &form, const Database &db, SettingsStore &settings);
+    SalePanel(ShopContext &context, const MainWindowParts &parts);
 
     // Shows the panel for a stock row; nothing when the row has no name.
     void openFor(qint64 stockId);
@@ -101,7 +102,8 @@ private:
     // since) is asked for again. False when it still cannot be had.
     bool ensureOrderNumberIsOurs();
 
-    TMainForm &m_form;
+    ShopContext &m_context;
+    const MainWindowParts &m_parts;
     const Database &m_db;
     SettingsStore &m_settings;
     Kept m_stock;

@@ -6,6 +6,7 @@
 #include "common/GridPrinter.h"
 #include "common/NumberBox.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/FieldCheck.h"
@@ -16,11 +17,9 @@
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "data/SqlListModel.h"
-#include "maintenance/Tpos.h"
 #include "sales/SalesLedger.h"
 #include "sales/Tform22.h"
 #include "shell/FloatingPanel.h"
-#include "shell/TMainForm.h"
 
 #include <QAction>
 #include <QBarSeries>
@@ -163,7 +162,7 @@ QString fieldText(const QVariant &value)
     if (!value.isValid() || value.isNull())
         return QString();
     if (value.metaType().id() == QMetaType::QDate)
-        return value.toDate().toString(TMainForm::dateFormat());
+        return value.toDate().toString(ShopContext::dateFormat());
     if (value.metaType().id() == QMetaType::Double || value.metaType().id() == QMetaType::Float)
         return NumberFormat::general(value.toDouble());
     return value.toString();
@@ -171,8 +170,8 @@ QString fieldText(const QVariant &value)
 
 } // namespace
 
-Txstj::Txstj(TMainForm &form, const Database &db, SettingsStore &settings)
-    : QDialog(&form, Qt::Window), m_form(form), m_db(db), m_settings(settings)
+Txstj::Txstj(ShopContext &context, QWidget *parent)
+    : QDialog(parent, Qt::Window), m_context(context), m_db(context.database()), m_settings(context.settings())
 {
     setObjectName(QStringLiteral("Txstj"));
     setWindowTitle(QStringLiteral("销售明细"));
@@ -198,7 +197,7 @@ Txstj::Txstj(TMainForm &form, const Database &db, SettingsStore &settings)
     buildMenu();
     buildStatisticsPage(statisticsPage);
 
-    connect(&form, &TMainForm::restrictedModeApplied, this, &Txstj::applyRestrictedMode);
+    connect(&context, &ShopContext::restrictedModeApplied, this, &Txstj::applyRestrictedMode);
 }
 
 // ---------------------------------------------------------------- building
@@ -632,7 +631,7 @@ void Txstj::done(int result)
     closeEditPanel();
     QDialog::done(result);
     // Deletions gave stock back: the stock list shows it again in full.
-    m_form.showAllRecords();
+    m_context.requestAllRecords();
 }
 
 // ---------------------------------------------------------------- views
@@ -737,8 +736,8 @@ QString Txstj::orderNumber() const
 
 void Txstj::previewOrderDocument()
 {
-    Tform22::preview(this, m_db, m_orderNumberBox->text(), m_form.session().username,
-                     m_form.receiptSettings()->texts());
+    Tform22::preview(this, m_db, m_orderNumberBox->text(), m_context.session().username,
+                     m_context.receiptTexts());
 }
 
 void Txstj::onRowClicked(int row)
@@ -806,7 +805,7 @@ void Txstj::confirmModify()
     correction.contact = m_panelFields.value(QStringLiteral("i"))->text();
     correction.remark = m_panelFields.value(QStringLiteral("j"))->text();
     try {
-        SalesLedger(m_db).correct(m_form.session(), m_panelLineId, correction);
+        SalesLedger(m_db).correct(m_context.session(), m_panelLineId, correction);
     } catch (const InvalidDebt &error) {
         Prompter::warning(this, error.message());
         m_debtBox->setFocus();
@@ -872,7 +871,7 @@ void Txstj::confirmDelete()
         return;
     SalesLedger::Removal removal = SalesLedger::Removal::AlreadyGone;
     try {
-        removal = ledger.remove(m_form.session(), m_panelLineId);
+        removal = ledger.remove(m_context.session(), m_panelLineId);
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
         return;
@@ -1000,7 +999,7 @@ void Txstj::applyStoredColumnFlags()
     // In the stored order, so a single customer entry overrides the group
     // entry for its own column.
     for (const FlagEntry &entry : flagEntries()) {
-        const std::optional<bool> hidden = m_form.storedSalesColumnHidden(QString(entry.flag));
+        const std::optional<bool> hidden = m_context.storedSalesColumnHidden(QString(entry.flag));
         if (!hidden)
             continue;
         for (const int column : entry.columns)
@@ -1040,7 +1039,7 @@ void Txstj::applyRestrictedMode()
 
 void Txstj::exportList()
 {
-    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_form.session().username);
+    GridExporter::exportWithDialog(m_grid, this, exportTitle(), m_context.session().username);
 }
 
 void Txstj::printList()
@@ -1060,9 +1059,9 @@ void Txstj::printList()
     GridPrinter printer(m_grid, this);
     printer.setSettings(settings);
     printer.addSubstitution(QStringLiteral("%[Today]"),
-                            QStringLiteral("制表人：") + m_form.session().username +
+                            QStringLiteral("制表人：") + m_context.session().username +
                                 QStringLiteral("    日期：") +
-                                Clock::current().today().toString(TMainForm::dateFormat()));
+                                Clock::current().today().toString(ShopContext::dateFormat()));
     printer.preview();
 }
 

@@ -25,8 +25,8 @@ class QMenu;
 class QPushButton;
 class QTabWidget;
 class SettingsStore;
+class ShopContext;
 class SqlListModel;
-class TMainForm;
 
 // The sales-detail window: reviews the sales and returns by period, goods,
 // customer and order number, corrects or deletes one sale (the stock gets
@@ -43,7 +43,7 @@ public:
     enum class PanelMode { Modify, Delete };
 
     // Made once by the main window; hidden and shown, never rebuilt.
-    Txstj(TMainForm &form, const Database &db, SettingsStore &settings);
+    Txstj(ShopContext &context, QWidget *parent);
 
     DataGrid *grid() const { return m_grid; }
     SqlListModel *listModel() const { return m_list; }
@@ -132,7 +132,7 @@ private:
     void chartsChanged();
     void showChartsIfStale();
 
-    TMainForm &m_form;
+    ShopContext &m_context;
     const Database &m_db;
     SettingsStore &m_settings;
 

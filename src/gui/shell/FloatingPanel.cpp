@@ -66,6 +66,13 @@ FloatingPanel::FloatingPanel(const QString &objectName, const QString &title, QW
     hide();
 }
 
+void FloatingPanel::toggle()
+{
+    setVisible(!isVisible());
+    if (isVisible())
+        raise();
+}
+
 void FloatingPanel::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {

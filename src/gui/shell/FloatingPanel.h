@@ -18,6 +18,8 @@ public:
     // The area for the panel's own controls, below the title line.
     QWidget *content() const { return m_content; }
     QToolButton *closeButton() const { return m_closeButton; }
+    // Shows the panel on top, or hides it when shown ("单据打印", "预览").
+    void toggle();
 
 signals:
     // The close picture was pressed; the panel is already hidden. The owner

@@ -13,6 +13,7 @@
 #include "data/Schema.h"
 
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
@@ -80,19 +81,6 @@ const ColumnItem kColumnItems[] = {
 const QColor kHintColour(255, 194, 134);
 constexpr int kHintMilliseconds = 2000;
 
-QString today()
-{
-    return Clock::current().today().toString(TMainForm::dateFormat());
-}
-
-// A date box showing the empty mask "    -  -  " (or nothing at all).
-bool isEmptyDate(const QLineEdit *box)
-{
-    QString digits = box->text();
-    digits.remove(QLatin1Char('-'));
-    return digits.trimmed().isEmpty();
-}
-
 // The status bar draws the frame around each panel. width 0: the panel takes
 // what is left.
 QLabel *statusPanel(QWidget *parent, const char *objectName, int width, Qt::Alignment alignment)
@@ -114,6 +102,9 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(caption());
     setLoginRunner(nullptr);
+    m_context = new ShopContext(m_db, m_settings, this);
+    connect(m_context, &ShopContext::allRecordsRequested, this, &TMainForm::showAllRecords);
+    connect(m_context, &ShopContext::successNoticeRequested, this, &TMainForm::ShowSuccessNotice);
 
     buildActions();
 
@@ -139,22 +130,32 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     layout->addWidget(m_bottomArea, 1);
 
     buildPanels(m_central);
-    m_stockList = new StockListView(*this, m_db, m_settings);
+    m_parts.window = this;
+    m_parts.stockListArea = m_stockListArea;
+    m_parts.quickQueryGroup = m_quickQueryGroup;
+    m_parts.alarmQuantityBox = m_alarmBox;
+    m_parts.stockEntryPanel = m_stockEntryPanel;
+    m_parts.salePanel = m_salePanel;
+    m_parts.ticketPanel = m_ticketPanel;
+    m_stockList = new StockListView(*m_context, m_parts);
+    m_parts.stockList = m_stockList;
     // Fills the floating stock entry panel and takes over its menu items.
-    new StockEntryPanel(*this, m_db);
+    new StockEntryPanel(*m_context, m_parts);
     // "删 除", "导出Excel" and "打 印" of the stock list.
-    new StockListCommands(*this, m_db);
+    new StockListCommands(*m_context, m_parts);
     // The receipt settings are read once at start and printed from the boxes.
     m_receiptSettings = new Tpos(m_settings, this);
+    m_context->setReceiptTextsSource([this] { return m_receiptSettings->texts(); });
     // Its path boxes keep their texts between showings.
-    m_excelImport = new Texcell(*this, m_db, m_settings);
+    m_excelImport = new Texcell(*m_context, this);
     m_ticket = new TicketPanel(m_db, m_ticketPanel->content());
+    m_parts.ticket = m_ticket;
     auto *ticketLayout = new QVBoxLayout(m_ticketPanel->content());
     ticketLayout->setContentsMargins(0, 0, 0, 0);
     ticketLayout->addWidget(m_ticket);
     // Opens on the stock list's double-click and drives the ticket's order.
-    m_sale = new SalePanel(*this, m_db, m_settings);
-    m_salesDetail = new Txstj(*this, m_db, m_settings);
+    m_sale = new SalePanel(*m_context, m_parts);
+    m_salesDetail = new Txstj(*m_context, this);
     connect(m_sale, &SalePanel::saleSaved, m_salesDetail, [this](const QString &orderNumber) {
         m_salesDetail->setOrderNumber(orderNumber);
         // A closed window lists this month again when it is next shown.
@@ -169,7 +170,7 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
         m_stockEntryPanel->hide();
         m_salePanel->hide();
     });
-    m_summary = new TForm1(*this, m_db);
+    m_summary = new TForm1(*m_context, this);
     m_summaryAction->setEnabled(true);
     connect(m_summaryAction, &QAction::triggered, m_summary, &TForm1::openModal);
     m_menuSummaryAction->setEnabled(true);
@@ -178,11 +179,11 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
     connect(m_helpAction, &QAction::triggered, this, &TMainForm::openHelp);
     m_aboutAction->setEnabled(true);
     connect(m_aboutAction, &QAction::triggered, this, &TMainForm::openAbout);
-    m_ticket->setCashierSource([this] { return m_session.username; });
-    m_ticket->setTextsSource([this] { return m_receiptSettings->texts(); });
+    m_ticket->setCashierSource([this] { return session().username; });
+    m_ticket->setTextsSource([this] { return m_context->receiptTexts(); });
     // "销售单打印": the order document of the ticket's order.
     connect(m_ticket, &TicketPanel::orderDocumentRequested, this, [this] {
-        Tform22::preview(this, m_db, m_ticket->orderNumber(), m_session.username, m_receiptSettings->texts());
+        Tform22::preview(this, m_db, m_ticket->orderNumber(), session().username, m_context->receiptTexts());
     });
     for (QAction *action : {m_ticketAction, m_menuTicketAction}) {
         action->setEnabled(true);
@@ -197,17 +198,26 @@ TMainForm::TMainForm(Database &db, SettingsStore &settings, QWidget *parent)
 
     buildStatusBar();
 
-    m_dateGuard = new QTimer(this);
-    m_dateGuard->setObjectName(QStringLiteral("dateGuard"));
-    m_dateGuard->setInterval(DateGuardMilliseconds);
-    connect(m_dateGuard, &QTimer::timeout, this, &TMainForm::checkDateBoxes);
-    m_dateGuard->start();
-
     setMinimumSize(800, 520);
     resize(1031, 636);
 }
 
 TMainForm::~TMainForm() = default;
+
+const Session &TMainForm::session() const
+{
+    return m_context->session();
+}
+
+bool TMainForm::isRestricted() const
+{
+    return m_context->isRestricted();
+}
+
+bool TMainForm::zeroStockHidden() const
+{
+    return m_stockList->zeroStockHidden();
+}
 
 QString TMainForm::caption()
 {
@@ -490,7 +500,7 @@ void TMainForm::buildStatusBar()
     m_operatorPanel = statusPanel(bar, "operatorPanel", 200, Qt::AlignHCenter);
     m_operatorPanel->setText(QStringLiteral("操作员："));
     m_todayPanel = statusPanel(bar, "todayPanel", 200, Qt::AlignHCenter);
-    m_todayPanel->setText(QStringLiteral("今天：") + today());
+    m_todayPanel->setText(QStringLiteral("今天：") + ShopContext::todayText());
     // 300 wide by design; the four panels are wider than the window, so the
     // last one takes what the other three leave instead of running out of it.
     m_websitePanel = statusPanel(bar, "websitePanel", 0, Qt::AlignRight);
@@ -575,8 +585,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
         try {
             // Signed in while the file check ran and closed before it ended:
             // the row is written now, once the check has passed.
-            if (m_session.id == Session::kRowPending && m_db.ensureWritable())
-                m_session.id = SessionLog(m_db).open(m_session.username, m_signedInAt);
+            if (session().id == Session::kRowPending && m_db.ensureWritable())
+                m_context->setSessionId(SessionLog(m_db).open(session().username, m_signedInAt));
             SessionLog(m_db).close(tag());
         } catch (const DatabaseError &error) {
             // The shop must still be able to close the program; the session
@@ -586,7 +596,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
         // Only a signed-in run can have sold anything: a cancelled sign-in
         // keeps the stored date, so the next day's first order still starts
         // at number 1.
-        m_settings.setLastSaleDate(saleDateText());
+        m_settings.setLastSaleDate(m_context->saleDateText());
         // After the session's end time, so the backup has it.
         BackupProgress::runAutomaticBackup(this, m_db, m_settings, BackupProgress::userDataFolder());
     }
@@ -597,6 +607,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::applyStoredPreferences()
 {
+    m_context->loadStoredValues();
     applyColumnFlags();
     m_salesDetail->applyStoredColumnFlags();
     m_stockEntryPanel->hide();
@@ -615,10 +626,7 @@ void TMainForm::applyStoredPreferences()
             widget->setStatusTip(widget->toolTip());
     }
 
-    for (const QPointer<QLineEdit> &box : std::as_const(m_dateBoxes)) {
-        if (box)
-            box->setText(today());
-    }
+    m_context->fillDateBoxes();
 
     if (m_settings.keyExists()) {
         const std::optional<int> skin = m_settings.skinIndex();
@@ -629,13 +637,9 @@ void TMainForm::applyStoredPreferences()
             const QSignalBlocker quiet(m_alarmBox);
             m_alarmBox->setText(alarm);
         }
-        m_orderCounter = m_settings.nextOrderCounter();
-        m_lastSaleDate = m_settings.lastSaleDate();
-        m_company = m_settings.company();
-        m_address = m_settings.address();
     }
 
-    m_todayPanel->setText(QStringLiteral("今天：") + today());
+    m_todayPanel->setText(QStringLiteral("今天：") + ShopContext::todayText());
 }
 
 void TMainForm::applyColumnFlags()
@@ -644,20 +648,6 @@ void TMainForm::applyColumnFlags()
         if (const std::optional<bool> hidden = m_settings.columnHidden(QString(item.flag)))
             m_columnActions.value(QString(item.flag))->setChecked(*hidden);
     }
-    QList<QLatin1String> salesFlags = SettingsStore::salesColumnFlags();
-    salesFlags.append(SettingsStore::Keys::ShowSalesOrderNumber);
-    for (const QLatin1String &flag : std::as_const(salesFlags)) {
-        if (const std::optional<bool> hidden = m_settings.columnHidden(QString(flag)))
-            m_salesColumnHidden.insert(QString(flag), *hidden);
-    }
-}
-
-std::optional<bool> TMainForm::storedSalesColumnHidden(const QString &flag) const
-{
-    const auto found = m_salesColumnHidden.constFind(flag);
-    if (found == m_salesColumnHidden.constEnd())
-        return std::nullopt;
-    return *found;
 }
 
 // ---------------------------------------------------------------- sign-in
@@ -682,64 +672,54 @@ void TMainForm::runLoginIfNeeded()
 
 void TMainForm::afterLogin(const LoginOutcome &outcome)
 {
-    m_session = outcome.session;
+    m_context->setSession(outcome.session);
     m_signedInAt = Clock::current().now();
-    if (m_session.id == Session::kRowPending) {
+    if (session().id == Session::kRowPending) {
         // The session row waits for the file check of the start; a damaged
         // file is refused by that check (StartupChecks) and gets no row.
         m_db.whenChecked(this, [this](const QString &refusal) {
-            if (!refusal.isEmpty() || m_session.id != Session::kRowPending)
+            if (!refusal.isEmpty() || session().id != Session::kRowPending)
                 return;
             try {
-                m_session.id = SessionLog(m_db).open(m_session.username, m_signedInAt);
+                m_context->setSessionId(SessionLog(m_db).open(session().username, m_signedInAt));
             } catch (const DatabaseError &error) {
                 Prompter::error(this, error.message());
             }
         });
     }
     if (outcome.hideZeroStock) {
-        if (*outcome.hideZeroStock) {
-            m_zeroStockHidden = true;
-            m_zeroStockBox->setChecked(true);
-        } else {
-            m_zeroStockHidden = false;
-            m_zeroStockBox->setChecked(false);
-        }
+        m_stockList->setZeroStockHidden(*outcome.hideZeroStock);
+        m_zeroStockBox->setChecked(*outcome.hideZeroStock);
         showAllRecords();
     }
     m_restoreLayoutAction->trigger();
     activateWindow();
-    m_operatorPanel->setText(QStringLiteral("操作员：") + m_session.username);
-    if (m_session.isRestricted())
+    m_operatorPanel->setText(QStringLiteral("操作员：") + session().username);
+    if (session().isRestricted())
         applyRestrictedMode();
     // The default password is known to everybody who ever set up an account.
     if (outcome.defaultPassword) {
         openPasswordChange();
         if (m_passwordWindow)
-            m_passwordWindow->suggestNewPassword(m_session.username, Schema::kDefaultPassword);
+            m_passwordWindow->suggestNewPassword(session().username, Schema::kDefaultPassword);
     }
 }
 
 void TMainForm::applyRestrictedMode()
 {
-    m_restricted = true;
     for (QAction *action : {m_modifyStockAction, m_deleteStockAction, m_newStockAction, m_excelImportAction,
                             m_userAdminAction, m_changePasswordAction, m_newStockButtonAction,
                             m_columnActions.value(QString(SettingsStore::Keys::HideStockPurchasePrice)),
                             m_columnActions.value(QString(SettingsStore::Keys::HideStockAmounts))})
         action->setVisible(false);
-    if (m_saleDateBox)
-        m_saleDateBox->setReadOnly(true);
-    // The stock list hides its purchase price and amount columns, the
-    // sales-detail and summary windows their own parts.
-    emit restrictedModeApplied();
+    // The sale date turns read-only; the stock list hides its purchase price
+    // and amount columns, the sales-detail and summary windows their own parts.
+    m_context->applyRestrictedMode();
 }
 
 void TMainForm::toggleTicketPanel()
 {
-    m_ticketPanel->setVisible(!m_ticketPanel->isVisible());
-    if (m_ticketPanel->isVisible())
-        m_ticketPanel->raise();
+    m_ticketPanel->toggle();
 }
 
 void TMainForm::showAllRecords()
@@ -763,40 +743,9 @@ void TMainForm::ShowSuccessNotice(const QString &text)
     m_successNotice->showNotice(text);
 }
 
-void TMainForm::registerDateBox(QLineEdit *box)
-{
-    if (!box || m_dateBoxes.contains(box))
-        return;
-    m_dateBoxes.append(box);
-    if (isEmptyDate(box))
-        box->setText(today());
-}
-
-void TMainForm::registerSaleDateBox(QLineEdit *box)
-{
-    registerDateBox(box);
-    m_saleDateBox = box;
-    if (m_restricted && box)
-        box->setReadOnly(true);
-}
-
-QString TMainForm::saleDateText() const
-{
-    return m_saleDateBox ? m_saleDateBox->text() : today();
-}
-
-void TMainForm::checkDateBoxes()
-{
-    m_dateBoxes.removeAll(nullptr);
-    for (const QPointer<QLineEdit> &box : std::as_const(m_dateBoxes)) {
-        if (isEmptyDate(box))
-            box->setText(today());
-    }
-}
-
 void TMainForm::setZeroStockHidden(bool hide)
 {
-    m_zeroStockHidden = hide;
+    m_stockList->setZeroStockHidden(hide);
     showAllRecords();
     m_settings.setHideZeroStock(hide);
 }
@@ -822,7 +771,7 @@ void TMainForm::chooseSkin(int index)
 void TMainForm::openUserAdministration()
 {
     ShowOrCreateWindow(m_userWindow, this,
-                       [this](QWidget *owner) { return new Tuserglfm(m_db, m_session, owner); });
+                       [this](QWidget *owner) { return new Tuserglfm(m_db, session(), owner); });
 }
 
 void TMainForm::openBackup()
@@ -842,7 +791,7 @@ void TMainForm::openBackup()
 void TMainForm::openPasswordChange()
 {
     ShowOrCreateWindow(m_passwordWindow, this,
-                       [this](QWidget *owner) { return new Tchangepassfm(m_db, m_session, owner); });
+                       [this](QWidget *owner) { return new Tchangepassfm(m_db, session(), owner); });
 }
 
 void TMainForm::openHelp()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/MainWindowParts.h"
 #include "shell/Session.h"
 
 #include <QDateTime>
@@ -23,11 +24,11 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QTimer;
 class QToolBar;
 class QToolButton;
 class SalePanel;
 class SettingsStore;
+class ShopContext;
 class StockListView;
 class SuccessNotice;
 class TForm1;
@@ -41,9 +42,8 @@ class Tuserglfm;
 class Txstj;
 
 // The main window: the stock list with its floating stock-in, sale and ticket
-// panels, the tool bar and menus that lead to every function, and the state
-// the other windows share (session, order counter, the stock list's base
-// query).
+// panels, the tool bar and menus that lead to every function. It owns the
+// context the other windows share (ShopContext) and hands it to them.
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -68,45 +68,33 @@ public:
     ~TMainForm() override;
 
     static QString caption();
-    // Dates are shown and typed in this form everywhere in the program.
-    static QString dateFormat() { return QStringLiteral("yyyy-MM-dd"); }
     // The stock list is the window's outer height less this, the outer height
     // being the client height and the frame the window was designed with
     // (title bar and borders together).
     static constexpr int BottomAreaHeight = 196;
     static constexpr int DesignFrameHeight = 33;
-    // How often empty date boxes are refilled.
-    static constexpr int DateGuardMilliseconds = 500;
 
     void setLoginRunner(LoginRunner runner);
 
+    // What the windows share; made with the window and handed to each of them.
+    ShopContext &context() const { return *m_context; }
     // The number (rz.id) of the open session; 0 until a sign-in succeeds.
-    qint64 tag() const { return m_session.id; }
-    const Session &session() const { return m_session; }
-    bool isRestricted() const { return m_restricted; }
+    qint64 tag() const { return session().id; }
+    const Session &session() const;
+    bool isRestricted() const;
 
     // Shows the text in the notice at the top left for two seconds; saves on
     // the main window confirm themselves this way instead of a message box.
     void ShowSuccessNotice(const QString &text);
     SuccessNotice *successNotice() const { return m_successNotice; }
 
-    // Date boxes (masked "yyyy-MM-dd") that must never stay empty: the date
-    // guard puts today back into a registered box that shows the empty mask.
-    void registerDateBox(QLineEdit *box);
-    // The sale date box: registered as above, stored as "riqi" on close and
-    // made read-only in the restricted mode.
-    void registerSaleDateBox(QLineEdit *box);
-    // The sale date as the close stores it: the sale date box, or today while
-    // there is no such box.
-    QString saleDateText() const;
-
     // Hides what an operator other than the administrator may not reach.
-    // Windows built later add their own parts through restrictedModeApplied.
+    // Windows add their own parts through ShopContext::restrictedModeApplied.
     void applyRestrictedMode();
 
     // Whether the stock list leaves out rows without stock ("不显示零库存"):
     // "全部记录" and "查询" both build their statements from it.
-    bool zeroStockHidden() const { return m_zeroStockHidden; }
+    bool zeroStockHidden() const;
     StockListView *stockList() const { return m_stockList; }
     // The ticket of the current order (in the ticket panel) and the receipt
     // settings window, both made at start-up.
@@ -131,20 +119,6 @@ public:
     // "读取列宽": restores the stock list's column layout.
     void restoreColumnLayout();
 
-    // The order counter of the sale panel and the sale date of the last run.
-    qint64 orderCounter() const { return m_orderCounter; }
-    void setOrderCounter(qint64 counter) { m_orderCounter = counter; }
-    QString lastSaleDate() const { return m_lastSaleDate; }
-    // The sale panel moves it on when the order counter restarts for a new date.
-    void setLastSaleDate(const QString &date) { m_lastSaleDate = date; }
-    QString company() const { return m_company; }
-    QString address() const { return m_address; }
-
-    // The stored hiding of a sales-detail column, read at the first show for
-    // the sales-detail window: nullopt when the flag held neither "yes" nor
-    // "no". For "xiaoshouyin6" the answer is "is hidden" as well.
-    std::optional<bool> storedSalesColumnHidden(const QString &flag) const;
-
     QWidget *stockListArea() const { return m_stockListArea; }
     QMenu *stockListMenu() const { return m_stockListMenu; }
     QGroupBox *quickQueryGroup() const { return m_quickQueryGroup; }
@@ -157,8 +131,6 @@ public:
 signals:
     void allRecordsRequested();
     void columnLayoutRestoreRequested();
-    // The restricted mode was switched on; windows and lists hide their parts.
-    void restrictedModeApplied();
 
 protected:
     bool event(QEvent *event) override;
@@ -179,7 +151,6 @@ private:
     void applyStoredPreferences();
     void applyColumnFlags();
     void layoutStockList();
-    void checkDateBoxes();
     void requestLogin();
     void runLoginIfNeeded();
     void afterLogin(const LoginOutcome &outcome);
@@ -196,19 +167,12 @@ private:
     SettingsStore &m_settings;
     LoginRunner m_loginRunner;
 
-    Session m_session;
+    ShopContext *m_context = nullptr;
+    MainWindowParts m_parts;
     QDateTime m_signedInAt; // the session row's start time while it waits for the file check
-    bool m_restricted = false;
     bool m_firstShowDone = false;
     bool m_loginRunning = false;
     bool m_loginQueued = false;
-
-    bool m_zeroStockHidden = false;
-    qint64 m_orderCounter = 1;
-    QString m_lastSaleDate;
-    QString m_company;
-    QString m_address;
-    QHash<QString, bool> m_salesColumnHidden;
 
     QWidget *m_central = nullptr;
     QFrame *m_stockListArea = nullptr;
@@ -233,9 +197,6 @@ private:
     QLabel *m_operatorPanel = nullptr;
     QLabel *m_todayPanel = nullptr;
     QLabel *m_websitePanel = nullptr;
-    QTimer *m_dateGuard = nullptr;
-    QList<QPointer<QLineEdit>> m_dateBoxes;
-    QPointer<QLineEdit> m_saleDateBox;
 
     // Tool bar and menus.
     QMenu *m_newStockMenu = nullptr;

@@ -3,6 +3,7 @@
 #include "common/DataGrid.h"
 #include "common/NumberBox.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Database.h"
 #include "data/FieldCheck.h"
 #include "data/FieldHelpers.h"
@@ -10,7 +11,7 @@
 #include "data/NumberFormat.h"
 #include "data/QueryHelpers.h"
 #include "shell/FloatingPanel.h"
-#include "shell/TMainForm.h"
+#include "shell/MainWindowParts.h"
 #include "stock/StockBook.h"
 #include "stock/StockListView.h"
 
@@ -53,7 +54,7 @@ QString boxText(const QString &field, const QVariant &value)
     if (!value.isValid() || value.isNull())
         return QString();
     if (field == QLatin1String("day1"))
-        return Dialect::toDate(value).toString(TMainForm::dateFormat());
+        return Dialect::toDate(value).toString(ShopContext::dateFormat());
     if (!field.isEmpty() && field.front().isDigit()) {
         bool ok = false;
         const double number = value.toDouble(&ok);
@@ -76,35 +77,35 @@ QComboBox *listBox(const char *objectName, QWidget *parent)
 
 } // namespace
 
-StockEntryPanel::StockEntryPanel(TMainForm &form, const Database &db)
-    : QWidget(form.stockEntryPanel()->content()), m_form(form), m_db(db)
+StockEntryPanel::StockEntryPanel(ShopContext &context, const MainWindowParts &parts)
+    : QWidget(parts.stockEntryPanel->content()), m_context(context), m_parts(parts), m_db(context.database())
 {
     setObjectName(QStringLiteral("stockEntryContent"));
-    auto *outer = new QVBoxLayout(form.stockEntryPanel()->content());
+    auto *outer = new QVBoxLayout(parts.stockEntryPanel->content());
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(this);
 
     buildBoxes();
     buildChain();
 
-    FloatingPanel *panel = m_form.stockEntryPanel();
+    FloatingPanel *panel = m_parts.stockEntryPanel;
     connect(panel, &FloatingPanel::closed, this, &StockEntryPanel::closePanel);
 
-    if (auto *newStock = m_form.findChild<QAction *>(QStringLiteral("newStockAction"))) {
+    if (auto *newStock = m_parts.window->findChild<QAction *>(QStringLiteral("newStockAction"))) {
         newStock->setEnabled(true);
         connect(newStock, &QAction::triggered, this, &StockEntryPanel::openNew);
     }
-    if (auto *modify = m_form.findChild<QAction *>(QStringLiteral("modifyStockAction"))) {
+    if (auto *modify = m_parts.window->findChild<QAction *>(QStringLiteral("modifyStockAction"))) {
         modify->setEnabled(true);
         connect(modify, &QAction::triggered, this, &StockEntryPanel::openModify);
     }
-    if (StockListView *list = m_form.stockList()) {
+    if (StockListView *list = m_parts.stockList) {
         connect(list, &StockListView::rowClicked, this, &StockEntryPanel::fillFromRow);
         connect(list, &StockListView::distinctListsRefillRequested, this, &StockEntryPanel::refillLists);
         connect(list, &StockListView::listReloaded, this, &StockEntryPanel::listReloaded);
         connect(list->grid(), &DataGrid::currentRowChanged, this, &StockEntryPanel::currentRowMoved);
     }
-    m_form.registerDateBox(m_dateBox);
+    m_context.registerDateBox(m_dateBox);
 }
 
 void StockEntryPanel::buildBoxes()
@@ -312,12 +313,12 @@ void StockEntryPanel::salesChanged()
 
 void StockEntryPanel::openNew()
 {
-    m_form.salePanel()->hide();
-    m_form.ticketPanel()->hide();
+    m_parts.salePanel->hide();
+    m_parts.ticketPanel->hide();
     clear();
     m_saveModifyButton->hide();
     m_saveNewButton->show();
-    FloatingPanel *panel = m_form.stockEntryPanel();
+    FloatingPanel *panel = m_parts.stockEntryPanel;
     panel->show();
     panel->raise();
     m_nameBox->setFocus(Qt::OtherFocusReason);
@@ -325,13 +326,13 @@ void StockEntryPanel::openNew()
 
 void StockEntryPanel::openModify()
 {
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     if (!list || list->currentValue(QStringLiteral("a")).toString().isEmpty())
         return;
-    FloatingPanel *panel = m_form.stockEntryPanel();
+    FloatingPanel *panel = m_parts.stockEntryPanel;
     panel->show();
     panel->raise();
-    m_form.salePanel()->hide();
+    m_parts.salePanel->hide();
     m_saveNewButton->hide();
     m_modifyId = list->currentStockId();
     setModifyEnabled(true);
@@ -348,7 +349,7 @@ void StockEntryPanel::openModify()
 
 void StockEntryPanel::copyCurrentRow(const QStringList &fields)
 {
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     for (const QString &field : fields) {
         const QString text = boxText(field, list->currentValue(field));
         if (field == QLatin1String("a"))
@@ -389,11 +390,11 @@ void StockEntryPanel::fillFromRow(qint64 stockId)
     if (stockId != m_lastClickedId) {
         // Another article: the sale panel and a pending correction belong
         // to the row clicked before.
-        m_form.salePanel()->hide();
+        m_parts.salePanel->hide();
         setModifyEnabled(false);
     }
     m_lastClickedId = stockId;
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     if (!list || list->currentValue(QStringLiteral("a")).toString().isEmpty())
         return;
     copyCurrentRow({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
@@ -413,7 +414,7 @@ void StockEntryPanel::clear()
 
 void StockEntryPanel::closePanel()
 {
-    m_form.stockEntryPanel()->hide();
+    m_parts.stockEntryPanel->hide();
     clear();
     setModifyEnabled(false);
 }
@@ -430,7 +431,7 @@ void StockEntryPanel::currentRowMoved()
     // An arrow key, a right-click or a new result moved the list away from
     // the row being corrected: what the boxes hold no longer belongs to the
     // row the list shows, so the correction cannot be saved any more.
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     if (m_modifyId != 0 && (!list || list->currentStockId() != m_modifyId))
         setModifyEnabled(false);
 }
@@ -472,7 +473,7 @@ StockEntry StockEntryPanel::entryFromBoxes() const
     entry.salePrice = m_salePriceBox->text();
     entry.sold = m_soldQuantityBox->text();
     entry.stockQuantity = m_stockQuantityBox->text();
-    entry.stockInDate = QDate::fromString(m_dateBox->text(), TMainForm::dateFormat());
+    entry.stockInDate = QDate::fromString(m_dateBox->text(), ShopContext::dateFormat());
     return entry;
 }
 
@@ -515,7 +516,7 @@ bool checkDate(QLineEdit *box)
         box->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    if (!QDate::fromString(box->text(), TMainForm::dateFormat()).isValid()) {
+    if (!QDate::fromString(box->text(), ShopContext::dateFormat()).isValid()) {
         Prompter::error(box->window(), QStringLiteral("'%1' is not a valid date").arg(box->displayText()));
         box->setFocus(Qt::OtherFocusReason);
         return false;
@@ -536,7 +537,7 @@ bool StockEntryPanel::saveNew()
     if (!checkDate(m_dateBox))
         return false;
     try {
-        StockBook(m_db).add(m_form.session(), entryFromBoxes());
+        StockBook(m_db).add(m_context.session(), entryFromBoxes());
     } catch (const RefusedValue &error) {
         Prompter::warning(window(), error.message());
         focusBoxOf(error.column());
@@ -549,9 +550,9 @@ bool StockEntryPanel::saveNew()
         Prompter::error(window(), error.message());
         return false;
     }
-    m_form.ShowSuccessNotice(kSavedNotice);
+    m_context.showSuccessNotice(kSavedNotice);
     clear();
-    m_form.showAllRecords();
+    m_context.requestAllRecords();
     setModifyEnabled(false);
     // The next delivery starts at the name.
     m_nameBox->setFocus(Qt::OtherFocusReason);
@@ -597,7 +598,7 @@ bool StockEntryPanel::saveModification()
         return false;
     }
     try {
-        StockBook(m_db).modify(m_form.session(), id, entryFromBoxes());
+        StockBook(m_db).modify(m_context.session(), id, entryFromBoxes());
     } catch (const RefusedValue &error) {
         Prompter::warning(window(), error.message());
         focusBoxOf(error.column());
@@ -610,9 +611,9 @@ bool StockEntryPanel::saveModification()
         Prompter::error(window(), error.message());
         return false;
     }
-    m_form.showAllRecords();
-    m_form.stockEntryPanel()->hide();
-    m_form.ShowSuccessNotice(kModifiedNotice);
+    m_context.requestAllRecords();
+    m_parts.stockEntryPanel->hide();
+    m_context.showSuccessNotice(kModifiedNotice);
     clear();
     setModifyEnabled(false);
     return true;

@@ -8,7 +8,8 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TMainForm;
+class ShopContext;
+struct MainWindowParts;
 struct StockEntry;
 
 // The stock entry panel over the stock list: receives a delivery as a new
@@ -20,7 +21,7 @@ class StockEntryPanel : public QWidget
 public:
     // Places itself into the window's floating stock entry panel and takes
     // over the "新建入库" and "修 改" items.
-    StockEntryPanel(TMainForm &form, const Database &db);
+    StockEntryPanel(ShopContext &context, const MainWindowParts &parts);
 
     // "新建入库" of the menus: an empty panel for a new delivery.
     void openNew();
@@ -62,7 +63,8 @@ private:
     void quantityChanged();
     void salesChanged();
 
-    TMainForm &m_form;
+    ShopContext &m_context;
+    const MainWindowParts &m_parts;
     const Database &m_db;
     qint64 m_lastClickedId = -1;
     // The row "修 改" opened; a modification is saved onto this row only,

@@ -6,16 +6,17 @@
 #include "common/GridExporter.h"
 #include "common/GridPrinter.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/SqlListModel.h"
 #include "shell/FloatingPanel.h"
-#include "shell/TMainForm.h"
+#include "shell/MainWindowParts.h"
 #include "stock/StockBook.h"
 
 #include <QAction>
 
-StockListCommands::StockListCommands(TMainForm &form, const Database &db)
-    : QObject(&form), m_form(form), m_db(db)
+StockListCommands::StockListCommands(ShopContext &context, const MainWindowParts &parts)
+    : QObject(parts.window), m_context(context), m_parts(parts)
 {
     setObjectName(QStringLiteral("stockListCommands"));
     const struct
@@ -28,12 +29,12 @@ StockListCommands::StockListCommands(TMainForm &form, const Database &db)
         {"printListAction", &StockListCommands::printList},
     };
     for (const auto &item : items) {
-        auto *action = form.findChild<QAction *>(QLatin1String(item.objectName));
+        auto *action = parts.window->findChild<QAction *>(QLatin1String(item.objectName));
         if (!action)
             continue;
         action->setEnabled(true);
         // The shortcuts work in the window, not only while the menu is open.
-        form.addAction(action);
+        parts.window->addAction(action);
         connect(action, &QAction::triggered, this, item.run);
     }
 }
@@ -64,26 +65,26 @@ GridPrintSettings StockListCommands::printSettings()
 QString StockListCommands::todayLine(const QString &userName, const QDate &today)
 {
     return QStringLiteral("制表人：") + userName + QStringLiteral("    日期：") +
-           today.toString(QStringLiteral("yyyy-MM-dd"));
+           today.toString(ShopContext::dateFormat());
 }
 
 void StockListCommands::deleteSelected()
 {
-    StockListView *list = m_form.stockList();
-    m_form.salePanel()->hide();
+    StockListView *list = m_parts.stockList;
+    m_parts.salePanel->hide();
     // An empty or failed list has no selected record: nothing to delete.
     const qint64 id = list ? list->currentStockId() : 0;
     if (id == 0)
         return;
-    if (!Prompter::confirm(&m_form, QStringLiteral("你真的要删除选中资料吗？"), QStringLiteral("警告！")))
+    if (!Prompter::confirm(m_parts.window, QStringLiteral("你真的要删除选中资料吗？"), QStringLiteral("警告！")))
         return;
     DataGrid *grid = list->grid();
     const int row = grid->currentRow();
     bool removed = false;
     try {
-        removed = StockBook(m_db).remove(m_form.session(), id);
+        removed = StockBook(m_context.database()).remove(m_context.session(), id);
     } catch (const DatabaseError &error) {
-        Prompter::error(&m_form, error.message());
+        Prompter::error(m_parts.window, error.message());
         return;
     }
     // The list keeps its conditions and sort; the selection moves to the
@@ -95,27 +96,27 @@ void StockListCommands::deleteSelected()
         grid->setCurrentRow(std::min(row, model->rowCount() - 1));
     }
     if (removed)
-        m_form.ShowSuccessNotice(QStringLiteral("删除数据成功..."));
+        m_context.showSuccessNotice(QStringLiteral("删除数据成功..."));
     else
-        Prompter::information(&m_form, QStringLiteral("该商品记录已不存在，可能已在其他收银台删除。"));
+        Prompter::information(m_parts.window, QStringLiteral("该商品记录已不存在，可能已在其他收银台删除。"));
 }
 
 void StockListCommands::exportList()
 {
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     if (!list)
         return;
-    GridExporter::exportWithDialog(list->grid(), &m_form, exportTitle(), m_form.session().username);
+    GridExporter::exportWithDialog(list->grid(), m_parts.window, exportTitle(), m_context.session().username);
 }
 
 void StockListCommands::printList()
 {
-    StockListView *list = m_form.stockList();
+    StockListView *list = m_parts.stockList;
     if (!list)
         return;
-    GridPrinter printer(list->grid(), &m_form);
+    GridPrinter printer(list->grid(), m_parts.window);
     printer.setSettings(printSettings());
     printer.addSubstitution(QStringLiteral("%[Today1]"),
-                            todayLine(m_form.session().username, Clock::current().today()));
+                            todayLine(m_context.session().username, Clock::current().today()));
     printer.preview();
 }

@@ -4,9 +4,9 @@
 #include <QObject>
 #include <QString>
 
-class Database;
 struct GridPrintSettings;
-class TMainForm;
+struct MainWindowParts;
+class ShopContext;
 
 // The stock list's commands that act on the whole list or its selected row:
 // "删 除" (deletes the selected stock record after asking), "导出Excel"
@@ -18,7 +18,7 @@ class StockListCommands : public QObject
 
 public:
     // Takes over the three menu items of the window's stock list.
-    StockListCommands(TMainForm &form, const Database &db);
+    StockListCommands(ShopContext &context, const MainWindowParts &parts);
 
     static QString exportTitle() { return QStringLiteral("商品进货统计报表"); }
     // What the printed stock list looks like; "%[Today1]" is replaced when printing.
@@ -31,6 +31,6 @@ public:
     void printList();
 
 private:
-    TMainForm &m_form;
-    const Database &m_db;
+    ShopContext &m_context;
+    const MainWindowParts &m_parts;
 };

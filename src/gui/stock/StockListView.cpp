@@ -11,8 +11,9 @@
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "data/SqlListModel.h"
+#include "common/ShopContext.h"
 #include "shell/FloatingPanel.h"
-#include "shell/TMainForm.h"
+#include "shell/MainWindowParts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -116,19 +117,20 @@ QList<DataGridColumn> stockColumns()
 
 } // namespace
 
-StockListView::StockListView(TMainForm &form, const Database &db, SettingsStore &settings)
-    : QWidget(form.stockListArea()), m_form(form), m_db(db), m_settings(settings)
+StockListView::StockListView(ShopContext &context, const MainWindowParts &parts)
+    : QWidget(parts.stockListArea), m_context(context), m_parts(parts), m_db(context.database()),
+      m_settings(context.settings())
 {
     setObjectName(QStringLiteral("stockListView"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     buildGrid();
     layout->addWidget(m_grid);
-    if (QLayout *area = form.stockListArea()->layout())
+    if (QLayout *area = parts.stockListArea->layout())
         area->addWidget(this);
     buildQuickQuery();
     connectMenu();
-    connect(&form, &TMainForm::restrictedModeApplied, this, &StockListView::applyRestrictedMode);
+    connect(&context, &ShopContext::restrictedModeApplied, this, &StockListView::applyRestrictedMode);
 }
 
 void StockListView::buildGrid()
@@ -148,7 +150,7 @@ void StockListView::buildGrid()
     m_grid->setHint(QStringLiteral("点列标题进行排序，双击记录进行销售"));
     // The alarm box is read at every draw: a changed quantity shows at the
     // next repaint without re-running the list.
-    QLineEdit *alarmBox = m_form.alarmQuantityBox();
+    QLineEdit *alarmBox = m_parts.alarmQuantityBox;
     m_grid->setRowColourRule([alarmBox](const RowAccessor &row) {
         const int alarm = NumberFormat::alarmQuantity(alarmBox ? alarmBox->text() : QString());
         return NumberFormat::isAtOrBelowAlarm(row.value(QStringLiteral("7")), alarm) ? kAlarmColour
@@ -159,7 +161,7 @@ void StockListView::buildGrid()
         Prompter::error(this, QStringLiteral("库存列表查询失败：%1").arg(message));
     });
     connect(m_grid, &DataGrid::aboutToSort, this, [this] {
-        m_form.stockEntryPanel()->hide();
+        m_parts.stockEntryPanel->hide();
         hideSalePanel();
         emit aboutToSort();
     });
@@ -178,7 +180,7 @@ void StockListView::buildGrid()
 
 void StockListView::buildQuickQuery()
 {
-    FilterBar bar(m_form.quickQueryGroup());
+    FilterBar bar(m_parts.quickQueryGroup);
     const QString initialsHint = QStringLiteral("输入拼音首字母查询");
     m_categoryBox = bar.addChoice("categoryBox", QStringLiteral("类 别："));
     m_nameInitialsBox = bar.addText("nameInitialsBox", QStringLiteral("商品名称："), initialsHint);
@@ -205,16 +207,16 @@ void StockListView::buildQuickQuery()
     connect(m_codeBox, &QLineEdit::returnPressed, this, &StockListView::selectScannedRow);
     connect(m_clearButton, &QPushButton::clicked, this, &StockListView::clearConditions);
     connect(m_queryButton, &QPushButton::clicked, this, &StockListView::runQuery);
-    connect(m_allRecordsButton, &QPushButton::clicked, &m_form, &TMainForm::showAllRecords);
+    connect(m_allRecordsButton, &QPushButton::clicked, &m_context, &ShopContext::requestAllRecords);
 }
 
 void StockListView::connectMenu()
 {
-    if (auto *all = m_form.findChild<QAction *>(QStringLiteral("allRecordsAction"))) {
+    if (auto *all = m_parts.window->findChild<QAction *>(QStringLiteral("allRecordsAction"))) {
         all->setEnabled(true);
-        connect(all, &QAction::triggered, &m_form, &TMainForm::showAllRecords);
+        connect(all, &QAction::triggered, &m_context, &ShopContext::requestAllRecords);
     }
-    if (auto *save = m_form.findChild<QAction *>(QStringLiteral("saveColumnLayoutAction"))) {
+    if (auto *save = m_parts.window->findChild<QAction *>(QStringLiteral("saveColumnLayoutAction"))) {
         save->setEnabled(true);
         connect(save, &QAction::triggered, this, [this] {
             if (!saveColumnLayout())
@@ -222,7 +224,7 @@ void StockListView::connectMenu()
         });
     }
     for (const HideItem &item : hideItems()) {
-        auto *action = m_form.findChild<QAction *>(QLatin1String(item.objectName));
+        auto *action = m_parts.window->findChild<QAction *>(QLatin1String(item.objectName));
         if (!action)
             continue;
         action->setEnabled(true);
@@ -285,7 +287,7 @@ void StockListView::showAllRecords()
     } catch (const DatabaseError &error) {
         Prompter::error(this, error.message());
     }
-    m_list->setQuery(StockQuery::allRecords(m_db.dialect(), m_form.zeroStockHidden()));
+    m_list->setQuery(StockQuery::allRecords(m_db.dialect(), m_zeroStockHidden));
     // On the newest stock-in (the one just saved), read with its page alone.
     m_grid->goToLastRow();
     hideSalePanel();
@@ -294,7 +296,7 @@ void StockListView::showAllRecords()
 
 void StockListView::runQuery()
 {
-    m_list->setQuery(StockQuery::search(m_db.dialect(), m_form.zeroStockHidden(), filter()));
+    m_list->setQuery(StockQuery::search(m_db.dialect(), m_zeroStockHidden, filter()));
     hideSalePanel();
     emit listReloaded();
 }
@@ -302,7 +304,7 @@ void StockListView::runQuery()
 SqlListModel::RowSnapshot StockListView::beforeSale(qint64 stockId)
 {
     if (!m_list->isActive() || !m_list->sortField().isEmpty() || !m_list->errorText().isEmpty() ||
-        m_list->query() != StockQuery::search(m_db.dialect(), m_form.zeroStockHidden(), filter()))
+        m_list->query() != StockQuery::search(m_db.dialect(), m_zeroStockHidden, filter()))
         return {};
     return m_list->snapshotRow(stockId);
 }
@@ -370,7 +372,7 @@ QVariant StockListView::currentValue(const QString &field) const
 
 void StockListView::hideSalePanel()
 {
-    if (FloatingPanel *panel = m_form.salePanel())
+    if (FloatingPanel *panel = m_parts.salePanel)
         panel->hide();
 }
 

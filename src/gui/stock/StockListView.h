@@ -16,8 +16,9 @@ class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class SettingsStore;
+class ShopContext;
 class SqlListModel;
-class TMainForm;
+struct MainWindowParts;
 
 // The stock list of the main window: the grid of stock rows with its totals,
 // red rows at or below the stock alarm, title sorting and column hiding, and
@@ -29,7 +30,7 @@ class StockListView : public QWidget
 public:
     // Places itself into the window's stock list area and its boxes into the
     // quick-query group, and takes over the list's menu items.
-    StockListView(TMainForm &form, const Database &db, SettingsStore &settings);
+    StockListView(ShopContext &context, const MainWindowParts &parts);
 
     // data.id of the current row, 0 when there is none.
     qint64 currentStockId() const;
@@ -40,6 +41,11 @@ public:
 
     // What the quick-query boxes hold now.
     StockFilter filter() const;
+
+    // Whether the list leaves out rows without stock ("不显示零库存"):
+    // "全部记录" and "查询" both build their statements from it.
+    bool zeroStockHidden() const { return m_zeroStockHidden; }
+    void setZeroStockHidden(bool hide) { m_zeroStockHidden = hide; }
 
     // "全部记录": refills the drop-down lists, lists every row (or every row
     // with stock) by stock-in date and hides the sale panel.
@@ -86,9 +92,11 @@ private:
     qint64 idOfRow(int row) const;
     void hideSalePanel();
 
-    TMainForm &m_form;
+    ShopContext &m_context;
+    const MainWindowParts &m_parts;
     const Database &m_db;
     SettingsStore &m_settings;
+    bool m_zeroStockHidden = false;
     DataGrid *m_grid = nullptr;
     SqlListModel *m_list = nullptr;
 

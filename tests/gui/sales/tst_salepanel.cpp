@@ -1,6 +1,7 @@
 #include "../common/SignedInMainForm.h"
 
 #include "common/DataGrid.h"
+#include "common/ShopContext.h"
 #include "data/SqlListModel.h"
 #include "sales/OrderCounter.h"
 #include "sales/SalePanel.h"
@@ -368,8 +369,8 @@ void TestSalePanel::fractionalReturnKeepsItsFraction()
 void TestSalePanel::stockShortSetsTheQuantity()
 {
     const qint64 id = addStock(u"皮箱"_s, 10, 20, 2, 0, 0);
-    m_shop->form->setOrderCounter(6);
-    m_shop->form->setLastSaleDate(u"2024-03-05"_s);
+    m_shop->form->context().setOrderCounter(6);
+    m_shop->form->context().setLastSaleDate(u"2024-03-05"_s);
     openByDoubleClick(id);
     box("Edit35")->setText(u"3"_s);
     customerBox()->setEditText(u"李四"_s);
@@ -562,13 +563,13 @@ void TestSalePanel::counterDownToZeroAndNotBelow()
     QCOMPARE(minus->toolTip(), u"单号减少"_s);
     minus->click();
     QCOMPARE(box("Edit34")->text(), u"20240305000"_s);
-    QCOMPARE(m_shop->form->orderCounter(), 0);
+    QCOMPARE(m_shop->form->context().orderCounter(), 0);
     minus->click();
     QCOMPARE(box("Edit34")->text(), u"20240305000"_s);
     // The ticket's "上一单" is the same button.
     m_shop->form->ticket()->cashBox()->setText(u"50"_s);
     m_shop->form->ticket()->previousButton()->click();
-    QCOMPARE(m_shop->form->orderCounter(), 0);
+    QCOMPARE(m_shop->form->context().orderCounter(), 0);
     QCOMPARE(m_shop->form->ticket()->orderNumber(), u"20240305000"_s);
     QCOMPARE(m_shop->form->ticket()->cashBox()->text(), u"0"_s);
 }
@@ -576,13 +577,13 @@ void TestSalePanel::counterDownToZeroAndNotBelow()
 void TestSalePanel::fourDigitCounter()
 {
     const qint64 id = addStock(u"皮箱"_s, 10, 20, 5, 0, 0);
-    m_shop->form->setOrderCounter(999);
-    m_shop->form->setLastSaleDate(u"2024-03-05"_s);
+    m_shop->form->context().setOrderCounter(999);
+    m_shop->form->context().setLastSaleDate(u"2024-03-05"_s);
     openByDoubleClick(id);
     QCOMPARE(box("Edit34")->text(), u"20240305999"_s);
     m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
     QCOMPARE(box("Edit34")->text(), u"202403051000"_s);
-    m_shop->form->setOrderCounter(1233);
+    m_shop->form->context().setOrderCounter(1233);
     m_shop->form->ticket()->cashBox()->setText(u"50"_s);
     m_shop->form->ticket()->nextButton()->click();
     QCOMPARE(box("Edit34")->text(), u"202403051234"_s);
@@ -596,11 +597,11 @@ void TestSalePanel::fourDigitCounter()
 void TestSalePanel::dayResetHappensOnce()
 {
     const qint64 id = addStock(u"皮箱"_s, 10, 20, 5, 0, 0);
-    m_shop->form->setOrderCounter(42);
-    m_shop->form->setLastSaleDate(u"2024-03-04"_s);
+    m_shop->form->context().setOrderCounter(42);
+    m_shop->form->context().setLastSaleDate(u"2024-03-04"_s);
     openByDoubleClick(id);
     QCOMPARE(box("Edit34")->text(), u"20240305001"_s);
-    QCOMPARE(m_shop->form->lastSaleDate(), u"2024-03-05"_s);
+    QCOMPARE(m_shop->form->context().lastSaleDate(), u"2024-03-05"_s);
     m_shop->form->findChild<QPushButton *>(u"orderNextButton"_s)->click();
     m_sale->closePanel();
     openByDoubleClick(id);
@@ -622,7 +623,7 @@ void TestSalePanel::anotherCounterNeverGetsOurNumber()
     QCOMPARE(otherCounter.claim(QDate(2024, 3, 5), 1), 1);
 
     const qint64 id = addStock(u"皮箱"_s, 10, 20, 5, 0, 0);
-    m_shop->form->setLastSaleDate(u"2024-03-04"_s);
+    m_shop->form->context().setLastSaleDate(u"2024-03-04"_s);
     openByDoubleClick(id);
     QCOMPARE(box("Edit34")->text(), u"20240305002"_s);
     QCOMPARE(otherCounter.claim(QDate(2024, 3, 5), 2), 3);

@@ -4,6 +4,7 @@
 #include "common/DataGrid.h"
 #include "common/DataGridFooter.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/PasswordHash.h"
 #include "data/QueryHelpers.h"
@@ -593,7 +594,7 @@ void TestTMainForm::dateGuardRefillsEmptiedBox()
     QVERIFY(showAndSignIn(*form));
     auto *box = new QLineEdit(form.get());
     box->setInputMask(u"0000-00-00"_s);
-    form->registerDateBox(box);
+    form->context().registerDateBox(box);
     QCOMPARE(box->text(), u"2024-03-05"_s);
 
     m_clock->advanceDays(1); // the box must show the day it is now
@@ -601,8 +602,8 @@ void TestTMainForm::dateGuardRefillsEmptiedBox()
     const QString expectedNow = expected == u"2024-03-05"_s ? u"2024-03-06"_s : expected;
     if (typed.remove(u' ').remove(u'-').isEmpty())
         QCOMPARE(box->displayText(), u"    -  -  "_s);
-    QTRY_COMPARE_WITH_TIMEOUT(box->text(), expectedNow, TMainForm::DateGuardMilliseconds + 150);
-    QTest::qWait(TMainForm::DateGuardMilliseconds + 100);
+    QTRY_COMPARE_WITH_TIMEOUT(box->text(), expectedNow, ShopContext::DateGuardMilliseconds + 150);
+    QTest::qWait(ShopContext::DateGuardMilliseconds + 100);
     QCOMPARE(box->text(), expectedNow);
 }
 
@@ -638,7 +639,7 @@ void TestTMainForm::closeAfterLoginEndsOwnSession()
     if (withSaleDateBox) {
         auto *box = new QLineEdit(form.get());
         box->setInputMask(u"0000-00-00"_s);
-        form->registerSaleDateBox(box);
+        form->context().registerSaleDateBox(box);
         box->setText(riqi);
     }
     m_clock->set(QDateTime(kToday, QTime(18, 45)));
@@ -721,10 +722,10 @@ void TestTMainForm::restrictedMode()
     QFETCH(QString, user);
     QFETCH(bool, restricted);
     auto form = makeForm(Login::Accept, user);
-    QSignalSpy applied(form.get(), &TMainForm::restrictedModeApplied);
+    QSignalSpy applied(&form->context(), &ShopContext::restrictedModeApplied);
     auto *saleDate = new QLineEdit(form.get());
     saleDate->setInputMask(u"0000-00-00"_s);
-    form->registerSaleDateBox(saleDate);
+    form->context().registerSaleDateBox(saleDate);
     QVERIFY(showAndSignIn(*form));
     QTRY_VERIFY(form->tag() != 0);
 
@@ -909,10 +910,10 @@ void TestTMainForm::storedPreferencesAtFirstShow()
     auto form = makeForm();
     QVERIFY(showAndSignIn(*form));
     QCOMPARE(form->alarmQuantityBox()->text(), alarmBox);
-    QCOMPARE(form->orderCounter(), counter);
-    QCOMPARE(form->lastSaleDate(), u"2024-03-04"_s);
-    QCOMPARE(form->company(), u"岚蔚箱包"_s);
-    QCOMPARE(form->address(), u"人民路 8 号"_s);
+    QCOMPARE(form->context().orderCounter(), counter);
+    QCOMPARE(form->context().lastSaleDate(), u"2024-03-04"_s);
+    QCOMPARE(form->context().company(), u"岚蔚箱包"_s);
+    QCOMPARE(form->context().address(), u"人民路 8 号"_s);
     // Reading the values at start-up writes none of them back.
     QCOMPARE(m_settings->value(SettingsStore::Keys::AlarmQuantity), number);
 }
@@ -945,10 +946,10 @@ void TestTMainForm::columnFlagsSetCheckMarks()
     QVERIFY(showAndSignIn(*form));
     QCOMPARE(form->findChild<QAction *>(item)->isChecked(), checked);
     // The sales-detail flags wait for their window.
-    QCOMPARE(form->storedSalesColumnHidden(u"xiaoshouyin4"_s), std::optional<bool>(true));
-    QCOMPARE(form->storedSalesColumnHidden(u"xiaoshouyin6"_s), std::optional<bool>(false));
-    QCOMPARE(form->storedSalesColumnHidden(u"xiaoshouyin7"_s), std::optional<bool>());
-    QCOMPARE(form->storedSalesColumnHidden(u"xiaoshouyin1"_s), std::optional<bool>());
+    QCOMPARE(form->context().storedSalesColumnHidden(u"xiaoshouyin4"_s), std::optional<bool>(true));
+    QCOMPARE(form->context().storedSalesColumnHidden(u"xiaoshouyin6"_s), std::optional<bool>(false));
+    QCOMPARE(form->context().storedSalesColumnHidden(u"xiaoshouyin7"_s), std::optional<bool>());
+    QCOMPARE(form->context().storedSalesColumnHidden(u"xiaoshouyin1"_s), std::optional<bool>());
 }
 
 void TestTMainForm::alarmBoxStoresWholeNumbers()

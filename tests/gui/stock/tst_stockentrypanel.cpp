@@ -3,6 +3,7 @@
 #include "common/DataGrid.h"
 #include "common/NumberBox.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
@@ -422,7 +423,7 @@ void TestStockEntryPanel::emptiedDateBoxIsRefilled()
     date->selectAll();
     QTest::keyClick(date, Qt::Key_Delete);
     QCOMPARE(date->displayText(), u"    -  -  "_s);
-    QTRY_COMPARE_WITH_TIMEOUT(date->text(), u"2024-03-06"_s, TMainForm::DateGuardMilliseconds + 200);
+    QTRY_COMPARE_WITH_TIMEOUT(date->text(), u"2024-03-06"_s, ShopContext::DateGuardMilliseconds + 200);
 }
 
 void TestStockEntryPanel::badNumberIsRefusedAndNothingStored_data()
