@@ -1,5 +1,6 @@
 #include "../common/SignedInMainForm.h"
 
+#include "common/ShopContext.h"
 #include "data/SqlListModel.h"
 #include "maintenance/Texcell.h"
 #include "stock/StockListView.h"
@@ -212,7 +213,7 @@ void TestTexcell::fillInitialsOptionIsRemembered()
     QVERIFY(!m_window->fillInitialsBox()->isChecked());
     m_window->fillInitialsBox()->click();
     QCOMPARE(m_shop->settings.value(u"daorupy"_s), u"yes"_s);
-    Texcell again(*m_shop->form, m_shop->database.db(), m_shop->settings);
+    Texcell again(m_shop->form->context(), m_shop->form.get());
     QVERIFY(again.fillInitialsBox()->isChecked());
 
     // With the option on, 双肩包's empty initials are filled.

@@ -468,13 +468,15 @@ void TestStockListView::nameTitleSortsByPinyinInitials_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QStringList>("descending"); // the first click
     QTest::addColumn<QStringList>("ascending");  // the second
-    const QStringList byInitials{u"爱华仕"_s, u"七彩"_s, u"七匹狼"_s, u"新秀丽"_s};
+    // Initials kept in capitals ("LVb") sort among the lower-case ones.
+    const QStringList byInitials{u"爱华仕"_s, u"LV包"_s, u"七彩"_s, u"七匹狼"_s, u"新秀丽"_s};
     QStringList reversed = byInitials;
     std::reverse(reversed.begin(), reversed.end());
     QTest::newRow("name by its initials") << 0 << reversed << byInitials;
     // The code ("C-" + name) is other text: it keeps the code point order.
-    QTest::newRow("code by its text") << 2 << QStringList{u"爱华仕"_s, u"新秀丽"_s, u"七彩"_s, u"七匹狼"_s}
-                                      << QStringList{u"七匹狼"_s, u"七彩"_s, u"新秀丽"_s, u"爱华仕"_s};
+    QTest::newRow("code by its text")
+        << 2 << QStringList{u"爱华仕"_s, u"新秀丽"_s, u"七彩"_s, u"七匹狼"_s, u"LV包"_s}
+        << QStringList{u"LV包"_s, u"七匹狼"_s, u"七彩"_s, u"新秀丽"_s, u"爱华仕"_s};
 }
 
 void TestStockListView::nameTitleSortsByPinyinInitials()
@@ -486,6 +488,7 @@ void TestStockListView::nameTitleSortsByPinyinInitials()
     add({u"新秀丽"_s, u"xxl"_s, u"箱"_s, u""_s, 1, 1, QDate(2024, 1, 2)});
     add({u"爱华仕"_s, u"ahs"_s, u"箱"_s, u""_s, 1, 1, QDate(2024, 1, 3)});
     add({u"七彩"_s, u"qc"_s, u"包"_s, u""_s, 1, 1, QDate(2024, 1, 4)});
+    add({u"LV包"_s, u"LVb"_s, u"包"_s, u""_s, 1, 1, QDate(2024, 1, 5)});
     auto form = openForm();
     QVERIFY(form);
     clickTitle(view(*form)->grid(), column);
