@@ -100,9 +100,9 @@ void SqlListModel::sortBy(const QString &field, bool ascending)
         run(false);
 }
 
-void SqlListModel::setSortKeys(const QString &field, const QStringList &keys)
+void SqlListModel::setSortKeys(const QString &field, const QStringList &keys, Qt::CaseSensitivity textCase)
 {
-    m_sortKeys.insert(field.toLower(), keys);
+    m_sortKeys.insert(field.toLower(), SortKeys{keys, textCase});
 }
 
 void SqlListModel::run(bool withTotals)
@@ -212,16 +212,22 @@ bool SqlListModel::isTextField(const QString &field) const
     return Schema::isTextColumn(field);
 }
 
-QString SqlListModel::orderTerm(const QString &field, bool ascending, bool isKey) const
+QString SqlListModel::orderTerm(const QString &field, bool ascending, bool isKey, bool foldCase) const
 {
-    const QString collation = isTextField(field) ? m_database.dialect().binaryCollation() : QString();
+    const bool text = isTextField(field);
+    const QString collation = text ? m_database.dialect().binaryCollation() : QString();
     // Nulls first ascending and last descending is SQLite's own order. On
     // PostgreSQL it is spelled out, except for a row key, which holds no null:
     // there the clause would only keep the server from reading its index.
     QString nulls;
     if (!m_database.dialect().isSQLite() && !isKey)
         nulls = ascending ? QStringLiteral(" NULLS FIRST") : QStringLiteral(" NULLS LAST");
-    return QStringLiteral("q.") + identifier(field) + collation +
+    // lower() keeps nulls null, so the null order above holds as well. On
+    // PostgreSQL under "C" it folds ASCII letters only, as SQLite's does.
+    QString term = QStringLiteral("q.") + identifier(field) + collation;
+    if (foldCase && text)
+        term = QStringLiteral("lower(") + term + u')';
+    return term +
            (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) + nulls;
 }
 
@@ -230,11 +236,12 @@ QString SqlListModel::orderClause(bool reversed) const
     const bool rowKey = m_query.keyFields.size() == 1;
     QStringList terms;
     if (!m_sortField.isEmpty()) {
-        for (const QString &key : m_sortKeys.value(m_sortField.toLower(), {m_sortField})) {
+        const SortKeys sort = m_sortKeys.value(m_sortField.toLower(), SortKeys{{m_sortField}});
+        for (const QString &key : sort.keys) {
             if (fieldIndex(key) >= 0)
                 terms << orderTerm(key, m_sortAscending != reversed,
-                                   rowKey &&
-                                       key.compare(m_query.keyFields.first(), Qt::CaseInsensitive) == 0);
+                                   rowKey && key.compare(m_query.keyFields.first(), Qt::CaseInsensitive) == 0,
+                                   sort.textCase == Qt::CaseInsensitive);
         }
     } else if (!m_query.defaultOrderField.isEmpty()) {
         terms << orderTerm(m_query.defaultOrderField, !m_query.defaultDescending != reversed, false);

@@ -117,8 +117,11 @@ public:
     QString sortField() const { return m_sortField; }
     // What a sort by field orders by, when that is not the field alone (a
     // Chinese name by its pinyin initials, then by the text). Kept across
-    // queries; keys the current query does not select are left out.
-    void setSortKeys(const QString &field, const QStringList &keys);
+    // queries; keys the current query does not select are left out. With
+    // Qt::CaseInsensitive text keys compare in lower case, so initials kept
+    // in capitals ("LVb") sort among the others.
+    void setSortKeys(const QString &field, const QStringList &keys,
+                     Qt::CaseSensitivity textCase = Qt::CaseSensitive);
     bool sortAscending() const { return m_sortAscending; }
 
     // Rows in the whole result (the aggregate's count), not only those fetched.
@@ -180,7 +183,7 @@ private:
     void resetRows();
     QString baseStatement(bool forPages = false) const;
     QString orderClause(bool reversed = false) const;
-    QString orderTerm(const QString &field, bool ascending, bool isKey) const;
+    QString orderTerm(const QString &field, bool ascending, bool isKey, bool foldCase = false) const;
     bool isTextField(const QString &field) const;
 
     const Database &m_database;
@@ -199,7 +202,12 @@ private:
     mutable QSqlRecord m_record;
     QHash<QString, QVariant> m_sums;
     QString m_sortField;
-    QHash<QString, QStringList> m_sortKeys; // lower-case field -> keys
+    struct SortKeys
+    {
+        QStringList keys;
+        Qt::CaseSensitivity textCase = Qt::CaseSensitive;
+    };
+    QHash<QString, SortKeys> m_sortKeys; // lower-case field -> keys
     bool m_sortAscending = true;
     int m_totalCount = 0;
     int m_pageSize = 256;

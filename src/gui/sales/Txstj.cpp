@@ -213,8 +213,8 @@ void Txstj::buildListPage(QWidget *page)
     m_list = new SqlListModel(m_db, this);
     // Names and models sort as a Chinese reader looks them up: by their pinyin
     // initials, then by the text.
-    m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")});
-    m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")});
+    m_list->setSortKeys(QStringLiteral("a"), {QStringLiteral("e"), QStringLiteral("a")}, Qt::CaseInsensitive);
+    m_list->setSortKeys(QStringLiteral("b"), {QStringLiteral("f"), QStringLiteral("b")}, Qt::CaseInsensitive);
     m_grid->setColumns(salesColumns());
     m_grid->setListModel(m_list);
     m_grid->useShopGroupColours();
