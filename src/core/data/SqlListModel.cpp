@@ -227,8 +227,7 @@ QString SqlListModel::orderTerm(const QString &field, bool ascending, bool isKey
     QString term = QStringLiteral("q.") + identifier(field) + collation;
     if (foldCase && text)
         term = QStringLiteral("lower(") + term + u')';
-    return term +
-           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) + nulls;
+    return term + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) + nulls;
 }
 
 QString SqlListModel::orderClause(bool reversed) const

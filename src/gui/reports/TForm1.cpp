@@ -37,7 +37,7 @@ constexpr int kPageRows = 1 << 16;
 
 TForm1::TForm1(ShopContext &context, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_context(context), m_db(context.database())
 {
     setObjectName(QStringLiteral("TForm1"));

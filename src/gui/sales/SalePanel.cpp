@@ -370,8 +370,8 @@ void SalePanel::openFor(qint64 stockId)
 
     refillCustomers();
 
-    const OrderNumber::DayReset day =
-        OrderNumber::resetForSaleDate(m_context.orderCounter(), m_context.lastSaleDate(), m_saleDateBox->text());
+    const OrderNumber::DayReset day = OrderNumber::resetForSaleDate(
+        m_context.orderCounter(), m_context.lastSaleDate(), m_saleDateBox->text());
     if (day.reset) {
         m_context.setLastSaleDate(day.storedDate);
         claimOrderCounter(day.counter);
@@ -639,7 +639,8 @@ void SalePanel::confirm()
     const QDate saleDate = QDate::fromString(m_saleDateBox->text(), ShopContext::dateFormat());
     if (!saleDate.isValid()) {
         Prompter::warning(
-            m_parts.window, QStringLiteral("销售日期“%1”不是有效的日期，请重新输入！").arg(m_saleDateBox->text()));
+            m_parts.window,
+            QStringLiteral("销售日期“%1”不是有效的日期，请重新输入！").arg(m_saleDateBox->text()));
         m_saleDateBox->setFocus(Qt::OtherFocusReason);
         return;
     }

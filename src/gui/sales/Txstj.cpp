@@ -171,7 +171,8 @@ QString fieldText(const QVariant &value)
 } // namespace
 
 Txstj::Txstj(ShopContext &context, QWidget *parent)
-    : QDialog(parent, Qt::Window), m_context(context), m_db(context.database()), m_settings(context.settings())
+    : QDialog(parent, Qt::Window), m_context(context), m_db(context.database()),
+      m_settings(context.settings())
 {
     setObjectName(QStringLiteral("Txstj"));
     setWindowTitle(QStringLiteral("销售明细"));

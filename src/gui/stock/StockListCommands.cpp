@@ -76,7 +76,8 @@ void StockListCommands::deleteSelected()
     const qint64 id = list ? list->currentStockId() : 0;
     if (id == 0)
         return;
-    if (!Prompter::confirm(m_parts.window, QStringLiteral("你真的要删除选中资料吗？"), QStringLiteral("警告！")))
+    if (!Prompter::confirm(m_parts.window, QStringLiteral("你真的要删除选中资料吗？"),
+                           QStringLiteral("警告！")))
         return;
     DataGrid *grid = list->grid();
     const int row = grid->currentRow();

@@ -3,6 +3,7 @@
 #include "common/DataGrid.h"
 #include "common/FilterBar.h"
 #include "common/Prompter.h"
+#include "common/ShopContext.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/FieldHelpers.h"
@@ -11,7 +12,6 @@
 #include "data/QueryHelpers.h"
 #include "data/SettingsStore.h"
 #include "data/SqlListModel.h"
-#include "common/ShopContext.h"
 #include "shell/FloatingPanel.h"
 #include "shell/MainWindowParts.h"
 
