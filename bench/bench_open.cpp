@@ -36,11 +36,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
     const BenchSupport::ShopOptions shopOptions(5);
-    shopOptions.addTo(parser);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
+    const QString file = shopOptions.process(parser, app);
     if (file.isEmpty())
         return 1;
     const int runs = shopOptions.runs(parser);
@@ -56,10 +53,8 @@ int main(int argc, char **argv)
         DatabaseOptions options;
         options.checkInBackground = true;
         Database db(location, QStringLiteral("bench%1").arg(run), options);
-        if (!db.isOpen()) {
-            out() << db.errorText() << Qt::endl;
+        if (!BenchSupport::opened(db))
             return 1;
-        }
         SettingsStore settings(home.filePath(QStringLiteral("jxc%1.conf").arg(run)));
         TMainForm form(db, settings);
         bool done = false;

@@ -43,29 +43,21 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.addHelpOption();
     const BenchSupport::ShopOptions shopOptions(51);
-    shopOptions.addTo(parser);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
+    const QString file = shopOptions.process(parser, app);
     if (file.isEmpty())
         return 1;
     const int runs = shopOptions.runs(parser);
 
     QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-document-XXXXXX")));
-    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, home.path());
-    const QString copy = home.filePath(QStringLiteral("data.mdb"));
-    if (!QFile::copy(file, copy)) {
-        out() << "cannot copy " << file << Qt::endl;
+    BenchSupport::keepSettingsIn(home);
+    const QString copy = BenchSupport::workingCopy(file, home);
+    if (copy.isEmpty())
         return 1;
-    }
     Prompter::setTestMode(true);
     Database db{DatabaseLocation::fromArgument(copy)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
 
     // One order of 20 lines among the generated ones.
     const QString order = QStringLiteral("20991231001");

@@ -7,7 +7,8 @@
 //
 // A missing FILE is generated first with lwjxc-datagen (next to this program);
 // a PostgreSQL shop is loaded beforehand with lwjxc-datagen --out URL. The
-// benchmark only reads (and writes one session row at sign-in).
+// benchmark only reads, but signing in writes one session row: it works on a
+// copy of FILE (a postgresql:// shop as it is).
 
 #include "BenchSupport.h"
 #include "SignedInWindow.h"
@@ -62,16 +63,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
     const BenchSupport::ShopOptions shopOptions(21);
-    shopOptions.addTo(parser);
     QCommandLineOption grabOption(QStringLiteral("grab"),
                                   QStringLiteral("save a picture of the window and stop"),
                                   QStringLiteral("png"));
     parser.addOption(grabOption);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
+    const QString shop = shopOptions.process(parser, app);
+    if (shop.isEmpty())
         return 1;
     const int runs = shopOptions.runs(parser);
 
@@ -79,12 +77,12 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     BenchSupport::keepSettingsIn(home);
     SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-
-    Database db{DatabaseLocation::fromArgument(file)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    const QString file = BenchSupport::workingCopy(shop, home);
+    if (file.isEmpty())
         return 1;
-    }
+    Database db{DatabaseLocation::fromArgument(file)};
+    if (!BenchSupport::opened(db))
+        return 1;
     TMainForm form(db, settings);
     BenchSupport::showSignedIn(form, db);
     StockListView *list = form.stockList();
@@ -121,7 +119,7 @@ int main(int argc, char **argv)
             keystrokeCpu << BenchSupport::processCpuMs() - cpu;
             keystrokePaint << (timer.nsecsElapsed() - queried) / 1e6;
             if (text == QLatin1String("lg"))
-                keySql = BenchSupport::replayable(recorder);
+                keySql = BenchSupport::replayable(recorder.statements());
         }
     }
     nameBox->clear();
@@ -151,7 +149,7 @@ int main(int argc, char **argv)
         table->viewport()->repaint();
         allRecords << timer.nsecsElapsed() / 1e6;
         allRecordsCpu << BenchSupport::processCpuMs() - cpu;
-        allSql = BenchSupport::replayable(recorder);
+        allSql = BenchSupport::replayable(recorder.statements());
     }
     // The same without the entry panel's five lists (names, specs, codes ...).
     QObject::disconnect(list, &StockListView::distinctListsRefillRequested, nullptr, nullptr);
