@@ -73,7 +73,7 @@ void reportRatio(const QString &what, const QList<double> &ours, const QList<dou
     if (shell.isEmpty() || shellMedian <= 0 || (wholeMs && shellMedian < 2)) {
         out() << "  ratio " << what << ": no shell figure";
         if (!shell.isEmpty())
-            out() << " (the shell's " << shellMedian << " ms is under its 1 ms resolution)";
+            out() << " (the shell's median " << shellMedian << " ms is at its 1 ms resolution)";
         out() << Qt::endl;
         return;
     }
