@@ -4,9 +4,11 @@
 // for the check), how long that check takes until writing is allowed, and,
 // for comparison, an opening that waits for the check.
 //
-//   bench_open [--db FILE] [--stock N] [--sales N] [--runs R]
+//   bench_open [--database FILE] [--stock N] [--sales N] [--runs R]
 //
 // A missing FILE is generated first with lwjxc-datagen (next to this program).
+// The run works on a copy of FILE (signing in writes session rows, the close
+// makes a backup beside the shop), so the shop stays as it was.
 
 #include "BenchSupport.h"
 #include "common/DataGrid.h"
@@ -37,12 +39,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const BenchSupport::ShopOptions shopOptions(5);
-    const QString file = shopOptions.process(parser, app);
-    if (file.isEmpty())
+    const QString shop = shopOptions.process(parser, app);
+    if (shop.isEmpty())
         return 1;
     const int runs = shopOptions.runs(parser);
     QTemporaryDir home;
     BenchSupport::keepSettingsIn(home);
+    const QString file = BenchSupport::workingCopy(shop, home);
+    if (file.isEmpty())
+        return 1;
     Prompter::setTestMode(true);
     const DatabaseLocation location = DatabaseLocation::fromArgument(file);
 
