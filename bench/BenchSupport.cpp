@@ -277,6 +277,9 @@ QString shopSize(const Database &db)
 void keepSettingsIn(const QTemporaryDir &home)
 {
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    // The automatic backup of a server shop at the close goes to the data
+    // folder (~/.local/share/<program>/备份): there it would stay behind.
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, home.path());
 }

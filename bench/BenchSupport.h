@@ -94,8 +94,9 @@ bool opened(const Database &db);
 // "stock rows: N, sale lines: M".
 QString shopSize(const Database &db);
 
-// Points QSettings and XDG_CONFIG_HOME at the temporary folder, so a run
-// leaves no preferences or layouts behind.
+// Points QSettings, XDG_CONFIG_HOME and XDG_DATA_HOME at the temporary
+// folder, so a run leaves no preferences, layouts or automatic backups (of a
+// server shop, made when the main window closes) behind.
 void keepSettingsIn(const QTemporaryDir &home);
 
 // The options of a benchmark on a generated shop: --database FILE|URL (also
