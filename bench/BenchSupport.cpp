@@ -285,32 +285,32 @@ void keepSettingsIn(const QTemporaryDir &home)
         QSettings::setPath(format, QSettings::UserScope, home.path());
 }
 
-ShopOptions::ShopOptions(int defaultRuns)
-    : m_db(QStringList{QStringLiteral("database"), QStringLiteral("db")},
-           QStringLiteral("shop file or postgresql:// address"), QStringLiteral("file|url"),
-           QStringLiteral("/tmp/bench-1m.mdb")),
-      m_stock(QStringLiteral("stock"), QStringLiteral("stock rows when generating"), QStringLiteral("n"),
-              QStringLiteral("100000")),
-      m_sales(QStringLiteral("sales"), QStringLiteral("sale lines when generating"), QStringLiteral("n"),
-              QStringLiteral("1000000")),
-      m_runs(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
-             QString::number(defaultRuns))
-{}
-
-QString ShopOptions::process(QCommandLineParser &parser, const QCoreApplication &app) const
+ShopRun::ShopRun(QCommandLineParser &parser, const QCoreApplication &app, int defaultRuns, Shop shop)
+    : m_home(QDir::temp().filePath(QCoreApplication::applicationName() + QStringLiteral("-XXXXXX")))
 {
+    const QCommandLineOption database(QStringList{QStringLiteral("database"), QStringLiteral("db")},
+                                      QStringLiteral("shop file or postgresql:// address"),
+                                      QStringLiteral("file|url"), QStringLiteral("/tmp/bench-1m.mdb"));
+    const QCommandLineOption stock(QStringLiteral("stock"), QStringLiteral("stock rows when generating"),
+                                   QStringLiteral("n"), QStringLiteral("100000"));
+    const QCommandLineOption sales(QStringLiteral("sales"), QStringLiteral("sale lines when generating"),
+                                   QStringLiteral("n"), QStringLiteral("1000000"));
+    const QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
+                                  QString::number(defaultRuns));
     parser.addHelpOption();
-    parser.addOptions({m_db, m_stock, m_sales, m_runs});
+    parser.addOptions({database, stock, sales, runs});
     parser.process(app);
-    const QString file = parser.value(m_db);
-    if (isServer(file))
-        return file;
-    return ensureShop(file, parser.value(m_stock), parser.value(m_sales)) ? file : QString();
+    m_runs = std::max(1, parser.value(runs).toInt());
+    keepSettingsIn(m_home);
+    m_named = parser.value(database);
+    if (!isServer(m_named) && !ensureShop(m_named, parser.value(stock), parser.value(sales)))
+        return;
+    m_database = shop == Shop::Copy ? workingCopy(m_named, m_home) : m_named;
 }
 
-int ShopOptions::runs(const QCommandLineParser &parser) const
+QString ShopRun::filePath(const QString &name) const
 {
-    return std::max(1, parser.value(m_runs).toInt());
+    return m_home.filePath(name);
 }
 
 } // namespace BenchSupport

@@ -6,13 +6,13 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QVariantList>
 
 class Database;
 class QCommandLineParser;
 class QCoreApplication;
-class QTemporaryDir;
 
 // What every benchmark harness needs: figures on stdout, medians and p90s,
 // a generated shop when the named file is missing, settings kept out of the
@@ -99,25 +99,36 @@ QString shopSize(const Database &db);
 // server shop, made when the main window closes) behind.
 void keepSettingsIn(const QTemporaryDir &home);
 
-// The options of a benchmark on a generated shop: --database FILE|URL (also
-// --db; a missing file is made with --stock and --sales rows, a server must
-// hold a shop already: lwjxc-datagen --out URL) and --runs N.
-class ShopOptions
+// How a benchmark on a generated shop starts: its options parsed
+// (--database FILE|URL, also --db; a missing file is made with --stock and
+// --sales rows, a server must hold a shop already: lwjxc-datagen --out URL;
+// --runs N; the harness's own options are added to the parser before), a
+// temporary folder that holds the settings (keepSettingsIn) and whatever the
+// run writes, and the shop to work on: a copy of a shop file in that folder
+// (or the file as named, for a harness that only reads it), a server's
+// address as it is.
+class ShopRun
 {
 public:
-    explicit ShopOptions(int defaultRuns);
-    // Adds --help and these options to the parser (after the harness's own),
-    // processes the command line and returns the shop file (generated when
-    // missing) or the server's address; empty when that failed (the reason
-    // is on stdout).
-    QString process(QCommandLineParser &parser, const QCoreApplication &app) const;
-    int runs(const QCommandLineParser &parser) const;
+    enum class Shop { Copy, AsNamed };
+    ShopRun(QCommandLineParser &parser, const QCoreApplication &app, int defaultRuns, Shop shop = Shop::Copy);
+    ShopRun(const ShopRun &) = delete;
+    ShopRun &operator=(const ShopRun &) = delete;
+    // False when the shop could not be generated or copied (the reason is on
+    // stdout).
+    bool ok() const { return !m_database.isEmpty(); }
+    // The shop as named on the command line.
+    QString named() const { return m_named; }
+    // The shop to open.
+    QString database() const { return m_database; }
+    int runs() const { return m_runs; }
+    QString filePath(const QString &name) const;
 
 private:
-    QCommandLineOption m_db;
-    QCommandLineOption m_stock;
-    QCommandLineOption m_sales;
-    QCommandLineOption m_runs;
+    QTemporaryDir m_home;
+    QString m_named;
+    QString m_database;
+    int m_runs = 1;
 };
 
 } // namespace BenchSupport

@@ -23,7 +23,6 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 using BenchSupport::out;
 using BenchSupport::report;
@@ -79,17 +78,18 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(3);
     QCommandLineOption pgOption(QStringLiteral("pg"),
                                 QStringLiteral("PostgreSQL server for the server timings"),
                                 QStringLiteral("url"), qEnvironmentVariable("LWJXC_BENCH_PG_URL"));
     parser.addOption(pgOption);
-    const QString file = shopOptions.process(parser, app);
-    if (file.isEmpty())
+    // The shop is only read; the backups and the restored copy go to the
+    // run's temporary folder.
+    const BenchSupport::ShopRun work(parser, app, 3, BenchSupport::ShopRun::Shop::AsNamed);
+    if (!work.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
+    const QString file = work.database();
+    const int runs = work.runs();
 
-    QTemporaryDir work(QDir::temp().filePath(QStringLiteral("bench-backup-XXXXXX")));
     const DatabaseLocation shop = DatabaseLocation::fromArgument(file);
     {
         Database db(shop, QStringLiteral("bench_count"));

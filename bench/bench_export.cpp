@@ -80,18 +80,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(3);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 3);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
+    const int runs = shop.runs();
     Prompter::setTestMode(true); // no dialogs, the file is not opened afterwards
-    QTemporaryDir home;
-    BenchSupport::keepSettingsIn(home);
-    const QString copy = BenchSupport::workingCopy(shop, home);
-    if (copy.isEmpty())
-        return 1;
-    Database db(DatabaseLocation::fromArgument(copy));
+    Database db(DatabaseLocation::fromArgument(shop.database()));
     if (!BenchSupport::opened(db))
         return 1;
     QTextStream &out = BenchSupport::out();

@@ -27,7 +27,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 
 using BenchSupport::out;
@@ -38,16 +37,11 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(5);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 5);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-    QTemporaryDir home;
-    BenchSupport::keepSettingsIn(home);
-    const QString file = BenchSupport::workingCopy(shop, home);
-    if (file.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString file = shop.database();
     Prompter::setTestMode(true);
     const DatabaseLocation location = DatabaseLocation::fromArgument(file);
 
@@ -60,7 +54,7 @@ int main(int argc, char **argv)
         Database db(location, QStringLiteral("bench%1").arg(run), options);
         if (!BenchSupport::opened(db))
             return 1;
-        SettingsStore settings(home.filePath(QStringLiteral("jxc%1.conf").arg(run)));
+        SettingsStore settings(shop.filePath(QStringLiteral("jxc%1.conf").arg(run)));
         TMainForm form(db, settings);
         bool done = false;
         form.setLoginRunner([&](TMainForm &shown) {
@@ -111,7 +105,7 @@ int main(int argc, char **argv)
     QList<double> progressShown, closed;
     {
         Database db(location, QStringLiteral("close"));
-        SettingsStore settings(home.filePath(QStringLiteral("close.conf")));
+        SettingsStore settings(shop.filePath(QStringLiteral("close.conf")));
         TMainForm form(db, settings);
         form.setLoginRunner([&](TMainForm &) {
             TMainForm::LoginOutcome outcome;

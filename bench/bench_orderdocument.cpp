@@ -27,7 +27,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -43,17 +42,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(51);
-    const QString file = shopOptions.process(parser, app);
-    if (file.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 51);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-document-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    const QString copy = BenchSupport::workingCopy(file, home);
-    if (copy.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString copy = shop.database();
     Prompter::setTestMode(true);
     Database db{DatabaseLocation::fromArgument(copy)};
     if (!BenchSupport::opened(db))
@@ -106,7 +99,7 @@ int main(int argc, char **argv)
         pages = preview.pageCount();
 
         timer.restart();
-        const QString failure = document.printToPdf(home.filePath(QStringLiteral("document.pdf")));
+        const QString failure = document.printToPdf(shop.filePath(QStringLiteral("document.pdf")));
         pdf << timer.nsecsElapsed() / 1e6;
         if (!failure.isEmpty()) {
             out() << failure << Qt::endl;

@@ -38,7 +38,6 @@
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -52,21 +51,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(51);
-    const QString file = shopOptions.process(parser, app);
-    if (file.isEmpty())
-        return 1;
-    const int runs = shopOptions.runs(parser);
-
     // Preferences, layouts and the sold-into copy stay in a temporary folder.
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-sale-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    const bool server = BenchSupport::isServer(file);
-    const QString copy = BenchSupport::workingCopy(file, home);
-    if (copy.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 51);
+    if (!shop.ok())
         return 1;
+    const int runs = shop.runs();
+    const QString copy = shop.database();
+    const bool server = BenchSupport::isServer(copy);
     Prompter::setTestMode(true);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(copy)};
     if (!BenchSupport::opened(db))
         return 1;

@@ -30,7 +30,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -161,15 +160,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(31);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 31);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-salesreview-XXXXXX")));
-    const QString target = BenchSupport::workingCopy(shop, home);
-    if (target.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
     Database db{DatabaseLocation::fromArgument(target)};
     if (!BenchSupport::opened(db))
         return 1;

@@ -33,7 +33,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -63,23 +62,16 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(21);
     QCommandLineOption grabOption(QStringLiteral("grab"),
                                   QStringLiteral("save a picture of the window and stop"),
                                   QStringLiteral("png"));
     parser.addOption(grabOption);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 21);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    // Preferences and layouts of this run stay out of the user's folders.
-    QTemporaryDir home;
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-    const QString file = BenchSupport::workingCopy(shop, home);
-    if (file.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString file = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(file)};
     if (!BenchSupport::opened(db))
         return 1;

@@ -29,7 +29,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <ctime>
@@ -43,18 +42,12 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(15);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 15);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-summary-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-    const QString target = BenchSupport::workingCopy(shop, home);
-    if (target.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
 
     QElapsedTimer openTimer;
     openTimer.start();

@@ -36,7 +36,6 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -49,20 +48,12 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const BenchSupport::ShopOptions shopOptions(15);
-    const QString shop = shopOptions.process(parser, app);
-    if (shop.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 15);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    // Preferences and layouts of this run stay out of the user's folders.
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-txstj-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-
-    const QString target = BenchSupport::workingCopy(shop, home);
-    if (target.isEmpty())
-        return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(target)};
     if (!BenchSupport::opened(db))
         return 1;
