@@ -23,28 +23,11 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 using BenchSupport::out;
 using BenchSupport::report;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double loadAverage()
-{
-    double load[1] = {0};
-    return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
 
 // Runs step `runs` times; reports wall-clock medians against the target and
 // the CPU seconds the process spent, which the machine's load does not
@@ -54,12 +37,12 @@ template <typename Step> bool timed(const QString &what, int runs, double target
     QList<double> wall;
     QList<double> cpu;
     for (int run = 0; run < runs; ++run) {
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = BenchSupport::processCpuMs();
         QElapsedTimer timer;
         timer.start();
         const BackupService::Result result = step(run);
         wall << timer.nsecsElapsed() / 1e6;
-        cpu << (cpuSeconds() - cpuBefore) * 1000;
+        cpu << BenchSupport::processCpuMs() - cpuBefore;
         if (!result.ok) {
             out() << what << " failed: " << result.error << Qt::endl;
             return false;
@@ -67,7 +50,7 @@ template <typename Step> bool timed(const QString &what, int runs, double target
     }
     report(what, wall, targetMs);
     report(what + QStringLiteral(" (CPU time)"), cpu, 0);
-    out() << "  load average now: " << loadAverage() << Qt::endl;
+    out() << "  load average now: " << BenchSupport::loadAverage() << Qt::endl;
     return true;
 }
 
@@ -95,32 +78,27 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(3);
-    shopOptions.addTo(parser);
     QCommandLineOption pgOption(QStringLiteral("pg"),
                                 QStringLiteral("PostgreSQL server for the server timings"),
                                 QStringLiteral("url"), qEnvironmentVariable("LWJXC_BENCH_PG_URL"));
-    parser.addOptions({pgOption});
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
+    parser.addOption(pgOption);
+    // The shop is only read; the backups and the restored copy go to the
+    // run's temporary folder.
+    const BenchSupport::ShopRun work(parser, app, 3, BenchSupport::ShopRun::Shop::AsNamed);
+    if (!work.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
+    const QString file = work.database();
+    const int runs = work.runs();
 
-    QTemporaryDir work(QDir::temp().filePath(QStringLiteral("bench-backup-XXXXXX")));
     const DatabaseLocation shop = DatabaseLocation::fromArgument(file);
     {
         Database db(shop, QStringLiteral("bench_count"));
-        if (!db.isOpen()) {
-            out() << db.errorText() << Qt::endl;
+        if (!BenchSupport::opened(db))
             return 1;
-        }
-        out() << "shop: " << file << ", " << QFileInfo(file).size() / (1024 * 1024) << " MB, stock rows: "
-              << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong() << ", sale lines: "
-              << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong() << Qt::endl;
+        out() << "shop: " << file << ", " << QFileInfo(file).size() / (1024 * 1024) << " MB, "
+              << BenchSupport::shopSize(db) << Qt::endl;
     }
-    out() << "load average at start: " << loadAverage() << Qt::endl;
+    out() << "load average at start: " << BenchSupport::loadAverage() << Qt::endl;
 
     // 1. "备份数据库" and the automatic backup of a close: page copy, quick
     //    read-back, rename.
@@ -166,10 +144,8 @@ int main(int argc, char **argv)
     onServer.database = scratch;
     {
         Database created(onServer, QStringLiteral("bench_schema"));
-        if (!created.isOpen()) {
-            out() << created.errorText() << Qt::endl;
+        if (!BenchSupport::opened(created))
             return 1;
-        }
     }
     const bool serverOk =
         timed(QStringLiteral("restore onto the server"), 1, 0,

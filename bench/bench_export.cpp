@@ -2,8 +2,12 @@
 // .xlsx and CSV through the grid exporter, as "导出Excel" does it (loading
 // every row of the lazy list included).
 //
-//   bench_export --database FILE [--runs N]
+//   bench_export [--database FILE|URL] [--stock N] [--sales N] [--runs N]
+//
+// Works on a copy of FILE (opening may add missing indexes); a missing FILE
+// is generated first with lwjxc-datagen (next to this program).
 
+#include "BenchSupport.h"
 #include "common/BiffWriter.h"
 #include "common/DataGrid.h"
 #include "common/GridExporter.h"
@@ -68,12 +72,6 @@ SqlListQuery stockQuery(int limitId)
     return query;
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -82,25 +80,15 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    parser.addOption(
-        {QStringLiteral("database"), QStringLiteral("A lwjxc-datagen file."), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs per format (median reported)."),
-                      QStringLiteral("N"), QStringLiteral("3")});
-    parser.process(app);
-    QTextStream out(stdout);
-    if (!parser.isSet(QStringLiteral("database"))) {
-        out << "usage: bench_export --database FILE [--runs N]\n";
-        return 2;
-    }
-    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
-    Prompter::setTestMode(true); // no dialogs, the file is not opened afterwards
-
-    Database db(DatabaseLocation::fromArgument(parser.value(QStringLiteral("database"))));
-    if (!db.isOpen()) {
-        out << "cannot open the database: " << db.errorText() << '\n';
+    const BenchSupport::ShopRun shop(parser, app, 3);
+    if (!shop.ok())
         return 1;
-    }
+    const int runs = shop.runs();
+    Prompter::setTestMode(true); // no dialogs, the file is not opened afterwards
+    Database db(DatabaseLocation::fromArgument(shop.database()));
+    if (!BenchSupport::opened(db))
+        return 1;
+    QTextStream &out = BenchSupport::out();
     const int stockRows = ScalarValue(db, QStringLiteral("select count(*) from data")).toInt();
     // The largest list an .xls sheet holds: head rows and footer take five.
     const int xlsRecords = BiffWriter::kMaxRows - 5;
@@ -141,7 +129,7 @@ int main(int argc, char **argv)
             seconds << timer.nsecsElapsed() / 1e9;
         }
         out << QString::asprintf("%-42s records %7d  median %.3f s\n", "loading the list only", stockRows,
-                                 median(seconds));
+                                 BenchSupport::median(seconds));
     }
     for (const Case &c : cases) {
         QList<double> seconds;
@@ -171,7 +159,7 @@ int main(int argc, char **argv)
             bytes = QFileInfo(path).size();
         }
         out << QString::asprintf("%-42s records %7d  result %d  median %.3f s  (runs:", c.name, records,
-                                 int(result), median(seconds));
+                                 int(result), BenchSupport::median(seconds));
         for (const double s : seconds)
             out << QString::asprintf(" %.3f", s);
         out << QString::asprintf(")  file %.1f MB\n", bytes / 1e6);

@@ -192,14 +192,12 @@ int main(int argc, char *argv[])
         BenchSupport::out() << "--database is required" << Qt::endl;
         return 2;
     }
-    if (!target.startsWith(QStringLiteral("postgresql:")) &&
+    if (!BenchSupport::isServer(target) &&
         !BenchSupport::ensureShop(target, QStringLiteral("20000"), QStringLiteral("100000")))
         return 1;
     Database db(DatabaseLocation::fromArgument(target));
-    if (!db.isOpen()) {
-        BenchSupport::out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
     const Session admin{Schema::kAdministrator, 1};
     const qint64 before = ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong();
     const qint64 lastId =

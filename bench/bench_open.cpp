@@ -4,9 +4,11 @@
 // for the check), how long that check takes until writing is allowed, and,
 // for comparison, an opening that waits for the check.
 //
-//   bench_open [--db FILE] [--stock N] [--sales N] [--runs R]
+//   bench_open [--database FILE] [--stock N] [--sales N] [--runs R]
 //
 // A missing FILE is generated first with lwjxc-datagen (next to this program).
+// The run works on a copy of FILE (signing in writes session rows, the close
+// makes a backup beside the shop), so the shop stays as it was.
 
 #include "BenchSupport.h"
 #include "common/DataGrid.h"
@@ -25,7 +27,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 
 using BenchSupport::out;
@@ -36,16 +37,11 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(5);
-    shopOptions.addTo(parser);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 5);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-    QTemporaryDir home;
-    BenchSupport::keepSettingsIn(home);
+    const int runs = shop.runs();
+    const QString file = shop.database();
     Prompter::setTestMode(true);
     const DatabaseLocation location = DatabaseLocation::fromArgument(file);
 
@@ -56,11 +52,9 @@ int main(int argc, char **argv)
         DatabaseOptions options;
         options.checkInBackground = true;
         Database db(location, QStringLiteral("bench%1").arg(run), options);
-        if (!db.isOpen()) {
-            out() << db.errorText() << Qt::endl;
+        if (!BenchSupport::opened(db))
             return 1;
-        }
-        SettingsStore settings(home.filePath(QStringLiteral("jxc%1.conf").arg(run)));
+        SettingsStore settings(shop.filePath(QStringLiteral("jxc%1.conf").arg(run)));
         TMainForm form(db, settings);
         bool done = false;
         form.setLoginRunner([&](TMainForm &shown) {
@@ -111,7 +105,7 @@ int main(int argc, char **argv)
     QList<double> progressShown, closed;
     {
         Database db(location, QStringLiteral("close"));
-        SettingsStore settings(home.filePath(QStringLiteral("close.conf")));
+        SettingsStore settings(shop.filePath(QStringLiteral("close.conf")));
         TMainForm form(db, settings);
         form.setLoginRunner([&](TMainForm &) {
             TMainForm::LoginOutcome outcome;

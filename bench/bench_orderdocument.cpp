@@ -27,7 +27,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -43,29 +42,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(51);
-    shopOptions.addTo(parser);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 51);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-document-XXXXXX")));
-    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, home.path());
-    const QString copy = home.filePath(QStringLiteral("data.mdb"));
-    if (!QFile::copy(file, copy)) {
-        out() << "cannot copy " << file << Qt::endl;
-        return 1;
-    }
+    const int runs = shop.runs();
+    const QString copy = shop.database();
     Prompter::setTestMode(true);
     Database db{DatabaseLocation::fromArgument(copy)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
 
     // One order of 20 lines among the generated ones.
     const QString order = QStringLiteral("20991231001");
@@ -114,7 +99,7 @@ int main(int argc, char **argv)
         pages = preview.pageCount();
 
         timer.restart();
-        const QString failure = document.printToPdf(home.filePath(QStringLiteral("document.pdf")));
+        const QString failure = document.printToPdf(shop.filePath(QStringLiteral("document.pdf")));
         pdf << timer.nsecsElapsed() / 1e6;
         if (!failure.isEmpty()) {
             out() << failure << Qt::endl;

@@ -38,7 +38,6 @@
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -52,34 +51,20 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(51);
-    shopOptions.addTo(parser);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
-        return 1;
-    const int runs = shopOptions.runs(parser);
-
     // Preferences, layouts and the sold-into copy stay in a temporary folder.
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-sale-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    const bool server = BenchSupport::isServer(file);
-    const QString copy = server ? file : home.filePath(QStringLiteral("data.mdb"));
-    if (!server && !QFile::copy(file, copy)) {
-        out() << "cannot copy " << file << Qt::endl;
+    const BenchSupport::ShopRun shop(parser, app, 51);
+    if (!shop.ok())
         return 1;
-    }
+    const int runs = shop.runs();
+    const QString copy = shop.database();
+    const bool server = BenchSupport::isServer(copy);
     Prompter::setTestMode(true);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(copy)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
-    out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
-          << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
-          << ", customers: " << CustomerLookup(db).names().size() << ", engine: " << db.dialect().name();
+    out() << BenchSupport::shopSize(db) << ", customers: " << CustomerLookup(db).names().size()
+          << ", engine: " << db.dialect().name();
     if (!server)
         out() << ", synchronous: " << ScalarValue(db, QStringLiteral("pragma synchronous")).toInt()
               << " (2 = FULL)";
@@ -116,7 +101,7 @@ int main(int argc, char **argv)
         const SaleBooking booked = SalesLedger(db).book(sale);
         booking << timer.nsecsElapsed() / 1e6;
         bookingCpu << BenchSupport::processCpuMs() - cpu;
-        bookingSql = BenchSupport::replayable(recorder);
+        bookingSql = BenchSupport::replayable(recorder.statements());
         if (booked.result != SaleBooking::Result::Booked) {
             out() << "booking refused" << Qt::endl;
             return 1;
@@ -155,7 +140,7 @@ int main(int argc, char **argv)
         form.ticketPanel()->repaint();
         confirming << timer.nsecsElapsed() / 1e6;
         confirmingCpu << BenchSupport::processCpuMs() - cpu;
-        confirmSql = BenchSupport::replayable(recorder);
+        confirmSql = BenchSupport::replayable(recorder.statements());
         if (!Prompter::shown().isEmpty() || form.salePanel()->isVisible()) {
             out() << "the sale was not saved: " << Prompter::shownTexts().join(QLatin1Char('|')) << Qt::endl;
             return 1;

@@ -2,18 +2,17 @@
 // sale with its stock give-back, the "本 月" list (first screen and footer
 // sums), one keystroke in the name filter, and the two charts' queries.
 //
-//   bench_salesreview [--db FILE] [--stock N] [--sales N] [--runs R]
-//                     [--database postgresql://...]
+//   bench_salesreview [--database FILE|URL] [--stock N] [--sales N] [--runs R]
 //
-// Deletions go into a copy of FILE, so the generated shop stays as it was. A
-// missing FILE is generated first with lwjxc-datagen (next to this program).
-// With --database the PostgreSQL shop there is used as it is (deletions
-// included). The name filter (texts matching much, little and nothing), the
-// title sort of all lines, its later pages and the last page are also timed
-// in the engine's own shell on the same statements, and the ratio printed.
+// Deletions go into a copy of FILE, so the shop stays as it was. A missing
+// FILE is generated first with lwjxc-datagen (next to this program). A
+// postgresql:// shop is used as it is, deletions included: give it a scratch
+// copy (create database … template …). The name filter (texts matching much,
+// little and nothing), the title sort of all lines, its later pages and the
+// last page are also timed in the engine's own shell on the same statements,
+// and the ratio printed.
 
 #include "BenchSupport.h"
-#include "EngineShell.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/QueryHelpers.h"
@@ -31,15 +30,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
 #include <functional>
 
-using BenchSupport::median;
 using BenchSupport::out;
-using BenchSupport::percentile90;
 using BenchSupport::report;
 
 namespace {
@@ -59,41 +55,30 @@ QList<double> timed(int runs, const std::function<void(int)> &work)
 // Times one action runs times, records the statements of each run, and
 // prints the figures beside the same statements replayed in the shell.
 void compareWithShell(const QString &what, const QString &target, int runs, double targetMs,
-                      const std::function<void()> &prepare, const std::function<void()> &action)
+                      const std::function<void()> &action)
 {
     QList<double> times;
     QList<double> cpu;
-    QList<QList<EngineShell::Statement>> statements;
+    QList<BenchSupport::Statements> statements;
     for (int run = 0; run < runs; ++run) {
-        if (prepare)
-            prepare();
-        EngineShell::Recorder recorder;
+        StatementRecorder recorder;
         QElapsedTimer timer;
         timer.start();
-        const double cpuBefore = EngineShell::cpuMs();
+        const double cpuBefore = BenchSupport::processCpuMs();
         action();
         times << timer.nsecsElapsed() / 1e6;
-        cpu << EngineShell::cpuMs() - cpuBefore;
+        cpu << BenchSupport::processCpuMs() - cpuBefore;
         statements << recorder.statements();
     }
     report(what, times, targetMs);
+    report(QStringLiteral("    CPU time of this process"), cpu, 0);
     QList<double> shellCpu;
-    const QList<double> shell = EngineShell::times(target, statements, &shellCpu);
-    out() << "    CPU ms of this process, median " << median(cpu);
+    const QList<double> shell = BenchSupport::shellTimes(target, statements, &shellCpu);
+    report(QStringLiteral("    shell, the same %1 statement(s) a run").arg(statements.constLast().size()),
+           shell, 0);
+    BenchSupport::reportRatio(QStringLiteral("wall time"), times, shell);
     if (!shellCpu.isEmpty())
-        out() << "; sqlite3 shell user+sys, median " << median(shellCpu);
-    out() << Qt::endl;
-    if (shell.isEmpty())
-        return;
-    out() << "    shell, same " << statements.constLast().size()
-          << " statement(s) per run, median ms: " << median(shell) << "  (p90 " << percentile90(shell)
-          << "); ratio ours/shell ";
-    // sqlite3 times in whole milliseconds: a ratio against 0 or 1 ms says nothing.
-    if (median(shell) >= 2)
-        out() << median(times) / median(shell);
-    else
-        out() << "(shell under its 1 ms resolution)";
-    out() << ", load average " << EngineShell::loadAverage() << Qt::endl;
+        BenchSupport::reportRatio(QStringLiteral("CPU time"), cpu, shellCpu);
 }
 
 // The list actions of the sales-detail window on all lines: the name filter
@@ -133,9 +118,9 @@ void timeListActions(const Database &db, const QString &target, int runs)
             compareWithShell(QStringLiteral("name filter \"%1\" (%2): values first, then IN (count + sums + "
                                             "first page)")
                                  .arg(text, kind),
-                             target, runs, 40, {}, [&] { keystroke(true); });
+                             target, runs, 40, [&] { keystroke(true); });
             out() << "    lines: " << lines << Qt::endl;
-            compareWithShell(QStringLiteral("  the plain match, as before"), target, std::min(runs, 5), 0, {},
+            compareWithShell(QStringLiteral("  the plain match, as before"), target, std::min(runs, 5), 0,
                              [&] { keystroke(false); });
         }
     }
@@ -147,22 +132,21 @@ void timeListActions(const Database &db, const QString &target, int runs)
     sorted.setQuery(SalesDetailQuery::allRecords(dialect));
     bool ascending = false;
     compareWithShell(QStringLiteral("sorting all lines by amount (keys once + first page; no sums)"), target,
-                     runs, 300, {}, [&] {
+                     runs, 300, [&] {
                          sorted.sortBy(QStringLiteral("4"), ascending);
                          ascending = !ascending;
                      });
     sorted.loadRow(sorted.totalCount() - 1);
     const int pages = sorted.totalCount() / sorted.pageSize();
     int page = 1;
-    compareWithShell(QStringLiteral("a later page of the sorted list (by its keys)"), target, runs, 20, {},
-                     [&] {
-                         page = (page * 7919) % std::max(pages, 1);
-                         sorted.value(page * sorted.pageSize(), QStringLiteral("a"));
-                     });
+    compareWithShell(QStringLiteral("a later page of the sorted list (by its keys)"), target, runs, 20, [&] {
+        page = (page * 7919) % std::max(pages, 1);
+        sorted.value(page * sorted.pageSize(), QStringLiteral("a"));
+    });
 
     // "全部记录" standing on its last line: count and sums, first and last page.
     compareWithShell(QStringLiteral("全部记录 to its last line (sums, first page, page of the last line)"),
-                     target, runs, 0, {}, [&] {
+                     target, runs, 0, [&] {
                          SqlListModel model(db);
                          model.setSumFields(SalesDetailQuery::summedFields());
                          model.setQuery(SalesDetailQuery::allRecords(dialect));
@@ -176,33 +160,22 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(31);
-    shopOptions.addTo(parser);
-    const QCommandLineOption databaseOption(
-        QStringLiteral("database"), QStringLiteral("PostgreSQL shop, used as it is"), QStringLiteral("url"));
-    parser.addOption(databaseOption);
-    parser.process(app);
-    const int runs = shopOptions.runs(parser);
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-salesreview-XXXXXX")));
-    const QString target = EngineShell::workingDatabase(parser, databaseOption, shopOptions, home);
-    if (target.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 31);
+    if (!shop.ok())
         return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
     Database db{DatabaseLocation::fromArgument(target)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
     const Dialect &dialect = db.dialect();
     // "Today" is the last sale day of the generated shop, so "本 月" is a full,
     // busy month.
     const QDate today = Dialect::toDate(ScalarValue(db, QStringLiteral("select max(day1) from data1")));
     ManualClock clock(today);
     ScopedClock scopedClock(clock);
-    out() << "engine: " << dialect.name() << ", load average: " << EngineShell::loadAverage() << Qt::endl;
-    out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
-          << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
-          << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
+    out() << "engine: " << dialect.name() << ", load average: " << BenchSupport::loadAverage() << Qt::endl;
+    out() << BenchSupport::shopSize(db) << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
 
     // 1. "本 月": the first screen and the footer sums (count + sums, first page).
     int monthRows = 0;

@@ -7,7 +7,8 @@
 //
 // A missing FILE is generated first with lwjxc-datagen (next to this program);
 // a PostgreSQL shop is loaded beforehand with lwjxc-datagen --out URL. The
-// benchmark only reads (and writes one session row at sign-in).
+// benchmark only reads, but signing in writes one session row: it works on a
+// copy of FILE (a postgresql:// shop as it is).
 
 #include "BenchSupport.h"
 #include "SignedInWindow.h"
@@ -32,7 +33,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -62,29 +62,19 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(21);
-    shopOptions.addTo(parser);
     QCommandLineOption grabOption(QStringLiteral("grab"),
                                   QStringLiteral("save a picture of the window and stop"),
                                   QStringLiteral("png"));
     parser.addOption(grabOption);
-    parser.process(app);
-    const QString file = shopOptions.shopFile(parser);
-    if (file.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 21);
+    if (!shop.ok())
         return 1;
-    const int runs = shopOptions.runs(parser);
-
-    // Preferences and layouts of this run stay out of the user's folders.
-    QTemporaryDir home;
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-
+    const int runs = shop.runs();
+    const QString file = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(file)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
     TMainForm form(db, settings);
     BenchSupport::showSignedIn(form, db);
     StockListView *list = form.stockList();
@@ -121,7 +111,7 @@ int main(int argc, char **argv)
             keystrokeCpu << BenchSupport::processCpuMs() - cpu;
             keystrokePaint << (timer.nsecsElapsed() - queried) / 1e6;
             if (text == QLatin1String("lg"))
-                keySql = BenchSupport::replayable(recorder);
+                keySql = BenchSupport::replayable(recorder.statements());
         }
     }
     nameBox->clear();
@@ -151,7 +141,7 @@ int main(int argc, char **argv)
         table->viewport()->repaint();
         allRecords << timer.nsecsElapsed() / 1e6;
         allRecordsCpu << BenchSupport::processCpuMs() - cpu;
-        allSql = BenchSupport::replayable(recorder);
+        allSql = BenchSupport::replayable(recorder.statements());
     }
     // The same without the entry panel's five lists (names, specs, codes ...).
     QObject::disconnect(list, &StockListView::distinctListsRefillRequested, nullptr, nullptr);

@@ -3,14 +3,14 @@
 // the last row current, the first screen painted) and one click on a title
 // (the list sorted again by the database and repainted).
 //
-//   bench_summary --database FILE|postgresql://... [--runs R]
+//   bench_summary [--database FILE|URL] [--stock N] [--sales N] [--runs R]
 //
-// Works on the named database directly: opening it adds any missing index
-// (which is part of what is measured the first time, and reported apart), and
-// signing in writes one session row. Make the shop with lwjxc-datagen.
+// Works on a copy of FILE (a postgresql:// shop as it is): opening it adds
+// any missing index (which is part of what is measured the first time, and
+// reported apart), and signing in writes one session row. A missing FILE is
+// generated first with lwjxc-datagen (next to this program).
 
 #include "BenchSupport.h"
-#include "EngineShell.h"
 #include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "data/Database.h"
@@ -29,7 +29,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <ctime>
@@ -38,54 +37,23 @@
 using BenchSupport::out;
 using BenchSupport::report;
 
-namespace {
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
-}
-
-// CPU time of this process in milliseconds: on a shared, loaded machine the
-// wall time mostly measures the wait for a core; the CPU time is the work.
-double cpuMs()
-{
-    return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    QCommandLineOption databaseOption(QStringLiteral("database"),
-                                      QStringLiteral("shop file or PostgreSQL URL"), QStringLiteral("where"));
-    QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("repetitions"), QStringLiteral("n"),
-                                  QStringLiteral("15"));
-    parser.addOptions({databaseOption, runsOption});
-    parser.process(app);
-    if (!parser.isSet(databaseOption)) {
-        out() << "usage: bench_summary --database FILE|URL [--runs N]" << Qt::endl;
-        return 2;
-    }
-    const int runs = std::max(1, parser.value(runsOption).toInt());
-
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-summary-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
+    const BenchSupport::ShopRun shop(parser, app, 15);
+    if (!shop.ok())
+        return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
 
     QElapsedTimer openTimer;
     openTimer.start();
-    Database db{DatabaseLocation::fromArgument(parser.value(databaseOption))};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    Database db{DatabaseLocation::fromArgument(target)};
+    if (!BenchSupport::opened(db))
         return 1;
-    }
     const double openMs = openTimer.nsecsElapsed() / 1e6;
     out() << "engine: " << db.dialect().name()
           << ", stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
@@ -97,27 +65,27 @@ int main(int argc, char **argv)
     DataGrid *grid = window->grid();
     SqlListModel *list = window->listModel();
 
-    out() << "load average before: " << loadAverage() << Qt::endl;
+    out() << "load average before: " << BenchSupport::loadAverage() << Qt::endl;
     // Showing: the statement and the footer sums, every row loaded and the
     // last one current, the first screen painted.
     QList<double> showing;
     QList<double> showingCpu;
     QList<double> statements;
     QList<double> statementsCpu;
-    QList<QList<EngineShell::Statement>> showingStatements;
+    QList<BenchSupport::Statements> showingStatements;
     int rows = 0;
     for (int run = 0; run < runs; ++run) {
-        EngineShell::Recorder recorder;
+        StatementRecorder recorder;
         QElapsedTimer timer;
         timer.start();
-        const double cpu = cpuMs();
+        const double cpu = BenchSupport::processCpuMs();
         window->openModeless();
         for (int c = 0; c < grid->columns().size(); ++c)
             grid->footerText(c);
         QCoreApplication::processEvents();
         window->grab();
         showing << timer.nsecsElapsed() / 1e6;
-        showingCpu << cpuMs() - cpu;
+        showingCpu << BenchSupport::processCpuMs() - cpu;
         showingStatements << recorder.statements();
         rows = list->rowCount();
         if (!list->errorText().isEmpty())
@@ -131,14 +99,14 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const double cpu = cpuMs();
+        const double cpu = BenchSupport::processCpuMs();
         SqlListModel model(db);
         model.setPageSize(1 << 16);
         model.setSumFields(SummaryQuery::summedFields());
         model.setQuery(SummaryQuery::all());
         model.fetchAll();
         statements << timer.nsecsElapsed() / 1e6;
-        statementsCpu << cpuMs() - cpu;
+        statementsCpu << BenchSupport::processCpuMs() - cpu;
     }
 
     // Title clicks: each sum column and the name, twice each (descending,
@@ -147,18 +115,18 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     QList<double> clicks;
     QList<double> clicksCpu;
-    QList<QList<EngineShell::Statement>> clickStatements;
+    QList<BenchSupport::Statements> clickStatements;
     for (int run = 0; run < runs; ++run) {
         for (const int column : {8, 8, 4, 0}) {
-            EngineShell::Recorder recorder;
+            StatementRecorder recorder;
             QElapsedTimer timer;
             timer.start();
-            const double cpu = cpuMs();
+            const double cpu = BenchSupport::processCpuMs();
             grid->clickTitle(column);
             QCoreApplication::processEvents();
             window->grab();
             clicks << timer.nsecsElapsed() / 1e6;
-            clicksCpu << cpuMs() - cpu;
+            clicksCpu << BenchSupport::processCpuMs() - cpu;
             clickStatements << recorder.statements();
         }
     }
@@ -177,19 +145,16 @@ int main(int argc, char **argv)
     report(QStringLiteral("  CPU time of this process"), clicksCpu, 100);
     // The same statements replayed in the engine's shell (sqlite3 .timer,
     // psql \timing), no process start included.
-    const QString target = parser.value(databaseOption);
     for (const auto &[what, times, recorded] :
          {std::tuple{QStringLiteral("showing"), showing, showingStatements},
           std::tuple{QStringLiteral("title click"), clicks, clickStatements}}) {
-        const QList<double> shell = EngineShell::times(target, recorded);
-        if (shell.isEmpty() || recorded.isEmpty())
-            continue;
-        out() << "shell, the " << recorded.constFirst().size() << " statement(s) of a " << what
-              << ", median ms: " << BenchSupport::median(shell) << " (p90 "
-              << BenchSupport::percentile90(shell) << "); ratio ours/shell "
-              << BenchSupport::median(times) / std::max(BenchSupport::median(shell), 1.0) << Qt::endl;
+        const QList<double> shell = BenchSupport::shellTimes(target, recorded);
+        report(
+            QStringLiteral("shell, the %1 statement(s) of a %2").arg(recorded.constFirst().size()).arg(what),
+            shell, 0);
+        BenchSupport::reportRatio(what, times, shell);
     }
-    out() << "load average after: " << loadAverage() << Qt::endl;
+    out() << "load average after: " << BenchSupport::loadAverage() << Qt::endl;
     form.close();
     return 0;
 }

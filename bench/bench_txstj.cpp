@@ -4,16 +4,14 @@
 // name filter (the list and footer sums queried again, the window repainted),
 // with texts that match much, little and nothing.
 //
-//   bench_txstj [--db FILE] [--stock N] [--sales N] [--runs R]
-//               [--database postgresql://...]
+//   bench_txstj [--database FILE|URL] [--stock N] [--sales N] [--runs R]
 //
-// With --database the PostgreSQL shop there is used as it is.
 // A missing FILE is generated first with lwjxc-datagen (next to this program).
 // The run works on a copy of FILE (signing in writes a session, opening may
-// add missing indexes), so the generated shop stays as it was.
+// add missing indexes), so the shop stays as it was; a postgresql:// shop is
+// used as it is (one session row is written).
 
 #include "BenchSupport.h"
-#include "EngineShell.h"
 #include "SignedInWindow.h"
 #include "common/DataGrid.h"
 #include "data/Clock.h"
@@ -38,14 +36,11 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
 
-using BenchSupport::median;
 using BenchSupport::out;
-using BenchSupport::percentile90;
 using BenchSupport::report;
 
 int main(int argc, char **argv)
@@ -53,37 +48,22 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const BenchSupport::ShopOptions shopOptions(15);
-    shopOptions.addTo(parser);
-    const QCommandLineOption databaseOption(
-        QStringLiteral("database"), QStringLiteral("PostgreSQL shop, used as it is"), QStringLiteral("url"));
-    parser.addOption(databaseOption);
-    parser.process(app);
-    const int runs = shopOptions.runs(parser);
-
-    // Preferences and layouts of this run stay out of the user's folders.
-    QTemporaryDir home(QDir::temp().filePath(QStringLiteral("bench-txstj-XXXXXX")));
-    BenchSupport::keepSettingsIn(home);
-    SettingsStore settings(home.filePath(QStringLiteral("jxc.conf")));
-
-    const QString target = EngineShell::workingDatabase(parser, databaseOption, shopOptions, home);
-    if (target.isEmpty())
+    const BenchSupport::ShopRun shop(parser, app, 15);
+    if (!shop.ok())
         return 1;
+    const int runs = shop.runs();
+    const QString target = shop.database();
+    SettingsStore settings(shop.filePath(QStringLiteral("jxc.conf")));
     Database db{DatabaseLocation::fromArgument(target)};
-    if (!db.isOpen()) {
-        out() << db.errorText() << Qt::endl;
+    if (!BenchSupport::opened(db))
         return 1;
-    }
     // "Today" is the shop's last sale day, so "本 月" is a full, busy month.
     const QDate today = Dialect::toDate(ScalarValue(db, QStringLiteral("select max(day1) from data1")));
     ManualClock clock(today);
     ScopedClock scopedClock(clock);
-    out() << "engine: " << db.dialect().name() << ", load average: " << EngineShell::loadAverage()
+    out() << "engine: " << db.dialect().name() << ", load average: " << BenchSupport::loadAverage()
           << Qt::endl;
-    out() << "stock rows: " << ScalarValue(db, QStringLiteral("select count(*) from data")).toLongLong()
-          << ", sale lines: " << ScalarValue(db, QStringLiteral("select count(*) from data1")).toLongLong()
-          << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
+    out() << BenchSupport::shopSize(db) << ", today: " << today.toString(Qt::ISODate) << Qt::endl;
 
     TMainForm form(db, settings);
     BenchSupport::showSignedIn(form, db);
@@ -159,11 +139,11 @@ int main(int argc, char **argv)
         }
         return times;
     }();
-    QList<EngineShell::Statement> monthStatements;
+    QList<BenchSupport::Statements> monthStatements;
     const QList<double> monthList = [&] {
         QList<double> times;
         for (int run = 0; run < runs; ++run) {
-            EngineShell::Recorder recorder;
+            StatementRecorder recorder;
             QElapsedTimer timer;
             timer.start();
             DistinctValuesByIndex(db, QStringLiteral("d"), QStringLiteral("data1"));
@@ -172,11 +152,11 @@ int main(int argc, char **argv)
             model.setQuery(SalesDetailQuery::thisMonth(db.dialect(), today));
             model.loadRow(model.totalCount() - 1);
             times << timer.nsecsElapsed() / 1e6;
-            monthStatements = recorder.statements();
+            monthStatements << recorder.statements();
         }
         return times;
     }();
-    const QList<double> monthShell = EngineShell::times(target, monthStatements, runs);
+    const QList<double> monthShell = BenchSupport::shellTimes(target, monthStatements);
     out() << "本 月 lines: " << monthLines << ", loaded into the list: " << list->rowCount() << Qt::endl;
 
     // One keystroke in the name filter: the list and its footer sums queried
@@ -241,16 +221,14 @@ int main(int argc, char **argv)
            categories, 0);
     report(QStringLiteral("    本 月 statements alone (categories, count + sums, first and last page)"),
            monthList, 0);
-    if (!monthShell.isEmpty())
-        out() << "    the same " << monthStatements.size()
-              << " statements in the shell, median ms: " << BenchSupport::median(monthShell) << " (p90 "
-              << percentile90(monthShell) << "), ratio ours/shell "
-              << median(monthList) / std::max(median(monthShell), 0.001) << Qt::endl;
+    report(QStringLiteral("    the same %1 statements in the shell").arg(monthStatements.constLast().size()),
+           monthShell, 0);
+    BenchSupport::reportRatio(QStringLiteral("本 月 statements"), monthList, monthShell);
     report(QStringLiteral("turning to the charts page and drawing both charts, apart"), chartsPaint, 0);
     for (const auto &[what, times] : keystrokes)
         report(what, times, 40);
     report(QStringLiteral("  of which events and painting"), keystrokePaint, 0);
-    out() << "load average after: " << EngineShell::loadAverage() << Qt::endl;
+    out() << "load average after: " << BenchSupport::loadAverage() << Qt::endl;
     form.close();
     return 0;
 }

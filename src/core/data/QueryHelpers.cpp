@@ -58,16 +58,8 @@ bool attempt(QSqlQuery &query, const QString &sql, const QVariantList &values)
     return query.exec();
 }
 
-StatementObserver &statementObserver()
-{
-    static StatementObserver observer;
-    return observer;
-}
-
 QSqlQuery run(const Database &db, const QString &sql, const QVariantList &values, bool forwardOnly)
 {
-    if (statementObserver())
-        statementObserver()(sql, values);
     // Writes wait for the file check at start-up and are refused on a
     // damaged file.
     if (!isRead(sql) && !db.ensureWritable())
@@ -164,9 +156,4 @@ QStringList DistinctValuesByIndex(const Database &db, const QString &column, con
     while (query.next())
         values << query.value(0).toString();
     return values;
-}
-
-void SetStatementObserver(StatementObserver observer)
-{
-    statementObserver() = std::move(observer);
 }

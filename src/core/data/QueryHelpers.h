@@ -73,8 +73,3 @@ QStringList DistinctValues(const Database &db, const QString &column, const QStr
 // instead of a scan of every row. For columns with few distinct values over
 // many rows (the categories or customers of a million sale lines).
 QStringList DistinctValuesByIndex(const Database &db, const QString &column, const QString &table);
-
-// Called with every statement before it runs (benchmarks replay what a window
-// ran in the engine's own shell); an empty function turns it off.
-using StatementObserver = std::function<void(const QString &sql, const QVariantList &values)>;
-void SetStatementObserver(StatementObserver observer);
