@@ -58,6 +58,11 @@ QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantLi
 // Runs an INSERT, UPDATE or DELETE; returns the number of rows it changed.
 int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values = {});
 
+// The values of the first row in column order (empty when there is none),
+// for a statement whose result is one row (UPDATE/INSERT ... RETURNING). On a
+// server the statement and its values travel in one round trip.
+QVariantList FirstRow(const Database &db, const QString &sql, const QVariantList &values = {});
+
 // The single value of the first row (an invalid QVariant when there is no row).
 QVariant ScalarValue(const Database &db, const QString &sql, const QVariantList &values = {});
 
