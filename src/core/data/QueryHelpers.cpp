@@ -340,14 +340,17 @@ QStringList DistinctValuesByIndex(const Database &db, const QString &column, con
     const QString c = checkedIdentifier(column);
     const QString t = checkedIdentifier(table);
     const QString collation = Schema::isTextColumn(column) ? db.dialect().binaryCollation() : QString();
+    // A null comes first, as one empty entry, when any row has none: found
+    // in the same statement, one trip to a server instead of two.
+    const QString sql =
+        QStringLiteral(
+            "with recursive hop(v) as (select min(%1) from %2 union all "
+            "select (select min(%1) from %2 where %1 > hop.v) from hop "
+            "where hop.v is not null) "
+            "select v from (select 0 as k, null as v where exists (select 1 from %2 where %1 is null) "
+            "union all select 1, v from hop where v is not null) s order by k, v%3")
+            .arg(c, t, collation);
     QStringList values;
-    if (ScalarValue(db, QStringLiteral("select 1 from %1 where %2 is null limit 1").arg(t, c)).isValid())
-        values << QString();
-    const QString sql = QStringLiteral("with recursive hop(v) as (select min(%1) from %2 union all "
-                                       "select (select min(%1) from %2 where %1 > hop.v) from hop "
-                                       "where hop.v is not null) "
-                                       "select v from hop where v is not null order by v%3")
-                            .arg(c, t, collation);
     QSqlQuery query = run(db, sql, {}, true);
     while (query.next())
         values << query.value(0).toString();
