@@ -181,48 +181,32 @@ QByteArray parameterText(const QVariant &value)
     }
 }
 
+template <typename T> QVariant valueOrNull(bool isNull, const T &value)
+{
+    return isNull ? QVariant(QMetaType::fromType<T>()) : QVariant::fromValue(value);
+}
+
 QVariant resultValue(const PGresult *result, int row, int column)
 {
     const QByteArray text(PQgetvalue(result, row, column), PQgetlength(result, row, column));
+    const bool isNull = PQgetisnull(result, row, column);
     // The types of the server's catalogue (pg_type) as Qt's driver gives them.
-    QMetaType type = QMetaType::fromType<QString>();
     switch (PQftype(result, column)) {
     case 16: // bool
-        type = QMetaType::fromType<bool>();
-        break;
+        return valueOrNull(isNull, text == "t");
     case 20: // int8
-        type = QMetaType::fromType<qlonglong>();
-        break;
+        return valueOrNull(isNull, text.toLongLong());
     case 21: // int2
     case 23: // int4
-        type = QMetaType::fromType<int>();
-        break;
+        return valueOrNull(isNull, text.toInt());
     case 700:  // float4
     case 701:  // float8
     case 1700: // numeric
-        type = QMetaType::fromType<double>();
-        break;
+        return valueOrNull(isNull, text.toDouble());
     case 1082: // date
-        type = QMetaType::fromType<QDate>();
-        break;
+        return valueOrNull(isNull, QDate::fromString(QString::fromLatin1(text), Qt::ISODate));
     default:
-        break;
-    }
-    if (PQgetisnull(result, row, column))
-        return QVariant(type);
-    switch (type.id()) {
-    case QMetaType::Bool:
-        return text == "t";
-    case QMetaType::LongLong:
-        return text.toLongLong();
-    case QMetaType::Int:
-        return text.toInt();
-    case QMetaType::Double:
-        return text.toDouble();
-    case QMetaType::QDate:
-        return QDate::fromString(QString::fromLatin1(text), Qt::ISODate);
-    default:
-        return QString::fromUtf8(text);
+        return valueOrNull(isNull, QString::fromUtf8(text));
     }
 }
 
