@@ -115,7 +115,7 @@ int main(int argc, char **argv)
         }
     }
     nameBox->clear();
-    const SqlListQuery keyQuery = StockQuery::search(db.dialect(), false, [] {
+    const SqlListQuery keyQuery = StockQuery::search(db, false, [] {
         StockFilter f;
         f.nameInitials = QStringLiteral("lg");
         return f;

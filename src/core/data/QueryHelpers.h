@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -29,7 +30,8 @@ private:
 
 // Every statement run through these helpers while one is alive, with its
 // values: the benchmarks replay exactly what an action ran in the database's
-// own shell. One at a time, on the thread that runs the statements.
+// own shell. One at a time, on the thread that runs the statements. A test
+// may also act at a chosen statement, before it runs.
 class StatementRecorder
 {
 public:
@@ -38,7 +40,8 @@ public:
         QString sql;
         QVariantList values;
     };
-    StatementRecorder();
+    using Callback = std::function<void(const QString &sql, const QVariantList &values)>;
+    explicit StatementRecorder(Callback beforeEach = {});
     ~StatementRecorder();
     StatementRecorder(const StatementRecorder &) = delete;
     StatementRecorder &operator=(const StatementRecorder &) = delete;
@@ -48,15 +51,26 @@ public:
 private:
     friend void RecordStatement(const QString &sql, const QVariantList &values);
     QList<Statement> m_statements;
+    Callback m_beforeEach;
 };
 // Hands a statement run outside these helpers (BEGIN, COMMIT) to the recorder.
 void RecordStatement(const QString &sql, const QVariantList &values = {});
+
+// libpq's own connection behind a PostgreSQL connection of Qt's driver;
+// null for any other driver.
+struct pg_conn;
+pg_conn *LibpqConnection(const QSqlDatabase &connection);
 
 // Runs a SELECT and returns the query standing before its first row.
 QSqlQuery OpenStatement(const Database &db, const QString &sql, const QVariantList &values = {});
 
 // Runs an INSERT, UPDATE or DELETE; returns the number of rows it changed.
 int ExecuteStatement(const Database &db, const QString &sql, const QVariantList &values = {});
+
+// The values of the first row in column order (empty when there is none),
+// for a statement whose result is one row (UPDATE/INSERT ... RETURNING). On a
+// server the statement and its values travel in one round trip.
+QVariantList FirstRow(const Database &db, const QString &sql, const QVariantList &values = {});
 
 // The single value of the first row (an invalid QVariant when there is no row).
 QVariant ScalarValue(const Database &db, const QString &sql, const QVariantList &values = {});

@@ -38,8 +38,9 @@ bool isTextColumn(const QString &column);
 // CREATE INDEX IF NOT EXISTS for every index; run on each opening so a
 // database made by an older version gets the indexes added since.
 QStringList indexStatements();
-// Indexes only PostgreSQL needs to read the lists in their own order.
-QStringList orderIndexStatements(const Dialect &dialect);
+// Indexes only PostgreSQL needs: the lists in their own order, the stock
+// list's name box.
+QStringList serverIndexStatements(const Dialect &dialect);
 
 // Tables and indexes added since the first version, as CREATE ... IF NOT
 // EXISTS; run on each opening before the first write, so an older file gets

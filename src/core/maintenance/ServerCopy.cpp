@@ -1,6 +1,7 @@
 #include "ServerCopy.h"
 
 #include "data/Dialect.h"
+#include "data/QueryHelpers.h"
 
 #include <QDate>
 #include <QFile>
@@ -18,16 +19,6 @@
 namespace ServerCopy {
 
 namespace {
-
-PGconn *connectionOf(const QSqlDatabase &server)
-{
-    const QVariant handle = server.driver() ? server.driver()->handle() : QVariant();
-    // Qt's driver hands out its PGconn* (named by libpq's struct pg_conn).
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn *const *>(handle.constData());
-}
 
 QString serverError(PGconn *connection)
 {
@@ -340,7 +331,7 @@ constexpr size_t kSendAt = 256 * 1024;
 bool download(const QSqlDatabase &server, const QString &path, const QList<Table> &tables,
               const QStringList &afterwards, qint64 total, const Progress &progress, QString *error)
 {
-    PGconn *connection = connectionOf(server);
+    PGconn *connection = LibpqConnection(server);
     if (!connection) {
         *error = QStringLiteral("没有数据库服务器连接");
         return false;
@@ -427,7 +418,7 @@ bool download(const QSqlDatabase &server, const QString &path, const QList<Table
 bool upload(const QSqlDatabase &server, const QString &path, const QList<Table> &tables, qint64 total,
             const Progress &progress, QString *error)
 {
-    PGconn *connection = connectionOf(server);
+    PGconn *connection = LibpqConnection(server);
     if (!connection) {
         *error = QStringLiteral("没有数据库服务器连接");
         return false;

@@ -63,46 +63,51 @@ SaleBooking SalesLedger::book(const SaleRequest &sale)
 
     const double q = sale.quantity;
     // Relative, conditional update on the value in the database at this
-    // moment; a sale that the stock no longer covers changes nothing.
+    // moment; a sale that the stock no longer covers changes nothing. The
+    // updated row comes back with it: one statement, one trip to a server.
     const QString update =
         QStringLiteral("update data set \"5\" = coalesce(\"5\", 0) + ?, \"6\" = coalesce(\"6\", 0) + ?, "
                        "\"7\" = coalesce(\"7\", 0) - ?, "
                        "\"8\" = (coalesce(\"7\", 0) - ?) * coalesce(\"1\", 0) where id = ?");
     const QString covered = QStringLiteral(" and coalesce(\"7\", 0) >= ?");
-    const int changed =
-        q > 0 ? ExecuteStatement(m_db, update + covered, {q, sale.price * q, q, q, sale.stockId, q})
-              : ExecuteStatement(m_db, update, {q, sale.price * q, q, q, sale.stockId});
-
-    QSqlQuery row = OpenStatement(
-        m_db, QStringLiteral("select a, b, c, d, \"1\", day1, \"7\" from data where id = ?"), {sale.stockId});
-    if (!row.next()) {
-        booking.result = SaleBooking::Result::StockRowGone;
-        return booking;
-    }
-    booking.stockLeft = row.value(6).toDouble();
-    if (changed == 0) {
+    const QString rowFields = QStringLiteral("a, b, c, d, \"1\", day1, \"7\"");
+    const QString returning = QStringLiteral(" returning ") + rowFields;
+    const QVariantList stock =
+        q > 0 ? FirstRow(m_db, update + covered + returning, {q, sale.price * q, q, q, sale.stockId, q})
+              : FirstRow(m_db, update + returning, {q, sale.price * q, q, q, sale.stockId});
+    if (stock.isEmpty()) {
+        // Nothing changed: the row is gone or its stock does not cover the sale.
+        const QVariantList current =
+            FirstRow(m_db, QStringLiteral("select %1 from data where id = ?").arg(rowFields), {sale.stockId});
+        if (current.isEmpty()) {
+            booking.result = SaleBooking::Result::StockRowGone;
+            return booking;
+        }
+        booking.stockLeft = current.value(6).toDouble();
         booking.result = SaleBooking::Result::InsufficientStock;
         return booking;
     }
 
     // The row is ours until commit; round the new stock quantity to cents here
-    // so both engines store the same number.
-    booking.stockLeft = roundToCents(booking.stockLeft);
-    ExecuteStatement(m_db, QStringLiteral("update data set \"7\" = ? where id = ?"),
-                     {booking.stockLeft, sale.stockId});
+    // so both engines store the same number (whole quantities need nothing).
+    const double stockLeft = stock.value(6).toDouble();
+    booking.stockLeft = roundToCents(stockLeft);
+    if (booking.stockLeft != stockLeft)
+        ExecuteStatement(m_db, QStringLiteral("update data set \"7\" = ? where id = ?"),
+                         {booking.stockLeft, sale.stockId});
 
-    const QString name = row.value(0).toString();
-    const QString spec = row.value(1).toString();
-    const double purchasePrice = row.value(4).toDouble();
+    const QString name = stock.value(0).toString();
+    const QString spec = stock.value(1).toString();
+    const double purchasePrice = stock.value(4).toDouble();
     const Dialect &dialect = m_db.dialect();
-    const QVariant stockInDate =
-        row.isNull(5) ? dialect.dateValue(QDate()) : dialect.dateValue(Dialect::toDate(row.value(5)));
+    const QVariant stockInDate = stock.value(5).isNull() ? dialect.dateValue(QDate())
+                                                         : dialect.dateValue(Dialect::toDate(stock.value(5)));
     // The line keeps the stock row's a, b, c, d exactly as stored: they tie it
     // to its row when it is corrected or deleted later.
-    const QVariantList values{row.value(0),
-                              row.value(1),
-                              row.value(2),
-                              row.value(3),
+    const QVariantList values{stock.value(0),
+                              stock.value(1),
+                              stock.value(2),
+                              stock.value(3),
                               PinyinInitials(name.trimmed()),
                               PinyinInitials(spec.trimmed()),
                               typedText(sale.orderNumber),
@@ -123,10 +128,7 @@ SaleBooking SalesLedger::book(const SaleRequest &sale)
             "insert into data1 (a, b, c, d, e, f, z, g, h, i, j, \"1\", \"2\", \"3\", \"4\", a5, \"6\", "
             "day1, day2) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") +
         Dialect::returningKey(QStringLiteral("ID"));
-    // A statement still open at COMMIT would hold SQLite's write-ahead log
-    // open for ever.
-    row.finish();
-    booking.lineId = ScalarValue(m_db, insert, values).toLongLong();
+    booking.lineId = FirstRow(m_db, insert, values).value(0).toLongLong();
     if (!tx.commit())
         throw DatabaseError(commitFailure(tx, QStringLiteral("销售数据未能保存：%1")), insert);
     booking.result = SaleBooking::Result::Booked;

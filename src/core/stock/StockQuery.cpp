@@ -1,6 +1,8 @@
 #include "StockQuery.h"
 
+#include "data/Database.h"
 #include "data/Dialect.h"
+#include "data/FewValuesMatch.h"
 #include "data/Schema.h"
 
 QStringList StockQuery::fields()
@@ -37,6 +39,27 @@ SqlListQuery StockQuery::allRecords(const Dialect &dialect, bool zeroStockHidden
 
 SqlListQuery StockQuery::search(const Dialect &dialect, bool zeroStockHidden, const StockFilter &filter)
 {
+    return build(dialect, zeroStockHidden, filter, nullptr);
+}
+
+SqlListQuery StockQuery::search(const Database &db, bool zeroStockHidden, const StockFilter &filter)
+{
+    return build(db.dialect(), zeroStockHidden, filter, &db);
+}
+
+bool StockQuery::isNarrowed(const Dialect &dialect, const QString &column)
+{
+    // PostgreSQL matches case-blind slowly row by row: for the indexed columns
+    // of few values (category, name initials, supplier) it matches their
+    // distinct values instead. SQLite's match over the table is as fast as
+    // finding the rows of those values.
+    return !dialect.isSQLite() &&
+           (column == QLatin1String("d") || column == QLatin1String("e") || column == QLatin1String("g"));
+}
+
+SqlListQuery StockQuery::build(const Dialect &dialect, bool zeroStockHidden, const StockFilter &filter,
+                               const Database *db)
+{
     SqlListQuery query = base(zeroStockHidden);
     // Without the zero-stock switch a search lists only rows that were
     // actually received (purchase quantity above 0).
@@ -49,8 +72,18 @@ SqlListQuery StockQuery::search(const Dialect &dialect, bool zeroStockHidden, co
     for (const auto &[column, text] : boxes) {
         if (text->isEmpty())
             continue;
-        conditions << dialect.containsMatch(QString(column));
-        query.values << Dialect::containsPattern(*text);
+        const QString pattern = Dialect::containsPattern(*text);
+        std::optional<NarrowedCondition> narrowed;
+        if (db && isNarrowed(dialect, column))
+            narrowed = MatchAmongFewValues(*db, QStringLiteral("data"), column,
+                                           dialect.containsMatch(QStringLiteral("%1")), pattern);
+        if (narrowed) {
+            conditions << narrowed->condition;
+            query.values << narrowed->values;
+        } else {
+            conditions << dialect.containsMatch(QString(column));
+            query.values << pattern;
+        }
     }
     if (filter.dateRangeOn) {
         conditions << QStringLiteral("day1 >= ?") << QStringLiteral("day1 <= ?");

@@ -685,7 +685,17 @@ void Txstj::showToday()
 
 void Txstj::runFilter(SalesDetailQuery::Kind kind)
 {
-    setList(SalesDetailQuery::search(m_db, filter(), kind), false);
+    const SalesFilter f = filter();
+    SqlListQuery query;
+    try {
+        query = SalesDetailQuery::search(m_db, f, kind);
+    } catch (const DatabaseError &) {
+        // Matching the few distinct values failed (the server is gone): the
+        // plain match finds the same lines, and the list reports the error
+        // once itself if the database is still out of reach.
+        query = SalesDetailQuery::search(m_db.dialect(), f, kind);
+    }
+    setList(query, false);
 }
 
 void Txstj::clearConditions()

@@ -296,7 +296,16 @@ void StockListView::showAllRecords()
 
 void StockListView::runQuery()
 {
-    m_list->setQuery(StockQuery::search(m_db.dialect(), m_zeroStockHidden, filter()));
+    m_searchFilter = filter();
+    m_searchZeroStockHidden = m_zeroStockHidden;
+    try {
+        m_searchQuery = StockQuery::search(m_db, m_searchZeroStockHidden, m_searchFilter);
+    } catch (const DatabaseError &) {
+        // The plain match finds the same rows; if the database is gone the
+        // list says so itself.
+        m_searchQuery = StockQuery::search(m_db.dialect(), m_searchZeroStockHidden, m_searchFilter);
+    }
+    m_list->setQuery(m_searchQuery);
     hideSalePanel();
     emit listReloaded();
 }
@@ -304,7 +313,8 @@ void StockListView::runQuery()
 SqlListModel::RowSnapshot StockListView::beforeSale(qint64 stockId)
 {
     if (!m_list->isActive() || !m_list->sortField().isEmpty() || !m_list->errorText().isEmpty() ||
-        m_list->query() != StockQuery::search(m_db.dialect(), m_zeroStockHidden, filter()))
+        m_list->query() != m_searchQuery || m_searchFilter != filter() ||
+        m_searchZeroStockHidden != m_zeroStockHidden)
         return {};
     return m_list->snapshotRow(stockId);
 }

@@ -99,6 +99,11 @@ private:
     bool m_zeroStockHidden = false;
     DataGrid *m_grid = nullptr;
     SqlListModel *m_list = nullptr;
+    // The last "查询" and what it was made from: a sale re-reads only its row
+    // while the list still shows that search.
+    SqlListQuery m_searchQuery;
+    StockFilter m_searchFilter;
+    bool m_searchZeroStockHidden = false;
 
     QComboBox *m_categoryBox = nullptr;
     QLineEdit *m_nameInitialsBox = nullptr;

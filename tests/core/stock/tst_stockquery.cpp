@@ -201,6 +201,9 @@ void TestStockQuery::search()
     QFETCH(StockFilter, filter);
     QFETCH(QStringList, expected);
     QCOMPARE(names(StockQuery::search(m_database->db().dialect(), zeroStockHidden, filter)), expected);
+    // Matched against the distinct values first where the engine is faster
+    // that way: the same rows in the same order.
+    QCOMPARE(names(StockQuery::search(m_database->db(), zeroStockHidden, filter)), expected);
 }
 
 void TestStockQuery::typedTextIsBoundNotSpliced()
