@@ -427,15 +427,20 @@ bool Database::openPostgreSQL()
     m_db.setUserName(m_location.user);
     m_db.setPassword(m_location.password);
     m_db.setDatabaseName(m_location.database);
-    m_db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc"));
+    // Every connection, the reopened ones too: notices stay out of the log,
+    // and no statement starts parallel workers. The program's statements
+    // take milliseconds; starting workers for them costs more than it saves
+    // (the count and sums of 100,000 stock rows: 12 ms alone, 32-38 ms with
+    // a worker).
+    m_db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=lwjxc;"
+                                          "options='-c client_min_messages=warning "
+                                          "-c max_parallel_workers_per_gather=0'"));
     if (!m_db.open()) {
         const QString reason = reasonOf(m_db.lastError());
         const QString advice = passwordAdvice(reason);
         return fail(QStringLiteral("无法连接数据库服务器“%1”。（%2）").arg(m_location.displayName(), reason) +
                     (advice.isEmpty() ? QString() : u'\n' + advice));
     }
-    QSqlQuery settings(m_db);
-    settings.exec(QStringLiteral("SET client_min_messages TO WARNING"));
     return true;
 }
 
@@ -457,7 +462,6 @@ Database::Connection Database::recoverConnection() const
         return Connection::Unreachable;
     }
     m_reconnectError.clear();
-    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO WARNING"));
     return Connection::Reconnected;
 }
 

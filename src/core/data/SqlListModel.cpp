@@ -496,6 +496,10 @@ const QVariantList *SqlListModel::loadedRow(int row) const
         if (row < page.key() + page.value().size())
             return &page.value().at(row - page.key());
     }
+    // A page that failed is not read again for every cell painted: with the
+    // server out of reach each attempt would wait for the connection.
+    if (!m_error.isEmpty())
+        return nullptr;
     const int first = row / m_pageSize * m_pageSize;
     QList<QVariantList> rows;
     if (!readRange(first, m_pageSize, rows))

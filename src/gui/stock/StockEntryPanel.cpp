@@ -444,17 +444,20 @@ void StockEntryPanel::listReloaded()
 
 void StockEntryPanel::refillLists()
 {
-    // Errors reach the caller ("全部记录"), which reports them once.
     // Categories, names, models and suppliers repeat over many rows: one
     // index seek per distinct value is far cheaper than reading every row.
     // Codes are nearly one per article, so reading the code index whole is
-    // cheaper than a seek for each.
+    // cheaper than a seek for each. Run from a signal, so errors end here.
     const QString table = QStringLiteral("data");
-    FillWithValues(m_categoryBox, DistinctValuesByIndex(m_db, QStringLiteral("d"), table));
-    FillWithValues(m_nameBox, DistinctValuesByIndex(m_db, QStringLiteral("a"), table));
-    FillWithValues(m_specBox, DistinctValuesByIndex(m_db, QStringLiteral("b"), table));
-    FillWithDistinctValues(m_codeBox, m_db, QStringLiteral("c"), table);
-    FillWithValues(m_supplierBox, DistinctValuesByIndex(m_db, QStringLiteral("g"), table));
+    try {
+        FillWithValues(m_categoryBox, DistinctValuesByIndex(m_db, QStringLiteral("d"), table));
+        FillWithValues(m_nameBox, DistinctValuesByIndex(m_db, QStringLiteral("a"), table));
+        FillWithValues(m_specBox, DistinctValuesByIndex(m_db, QStringLiteral("b"), table));
+        FillWithDistinctValues(m_codeBox, m_db, QStringLiteral("c"), table);
+        FillWithValues(m_supplierBox, DistinctValuesByIndex(m_db, QStringLiteral("g"), table));
+    } catch (const DatabaseError &error) {
+        Prompter::error(this, error.message());
+    }
 }
 
 // ---------------------------------------------------------------- saving

@@ -662,9 +662,18 @@ void TestDatabaseSchema::lostServerConnectionIsReopened()
         QVERIFY(ScalarValue(*admin, QStringLiteral("select pg_terminate_backend(?, 5000)"), {pid}).toBool());
     };
 
-    // A read is repeated on the new connection.
+    // A read is repeated on the new connection, which has the session's
+    // settings again.
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select current_setting('max_parallel_workers_per_gather')"))
+                 .toString(),
+             u"0"_s);
     endConnection();
     QCOMPARE(ScalarValue(t.db(), QStringLiteral("select count(*) from userdb")).toInt(), 1);
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select current_setting('max_parallel_workers_per_gather')"))
+                 .toString(),
+             u"0"_s);
+    QCOMPARE(ScalarValue(t.db(), QStringLiteral("select current_setting('client_min_messages')")).toString(),
+             u"warning"_s);
 
     // A write transaction simply begins on a new connection.
     endConnection();
