@@ -193,7 +193,9 @@ QVariant resultValue(const PGresult *result, int row, int column)
     switch (PQftype(result, column)) {
     case 16: // bool
         return valueOrNull(isNull, text == "t");
-    case 20: // int8
+    case 20: // int8: Qt's driver gives what is not negative unsigned
+        if (!isNull && !text.startsWith('-'))
+            return QVariant::fromValue(text.toULongLong());
         return valueOrNull(isNull, text.toLongLong());
     case 21: // int2
     case 23: // int4
@@ -204,6 +206,9 @@ QVariant resultValue(const PGresult *result, int row, int column)
         return valueOrNull(isNull, text.toDouble());
     case 1082: // date
         return valueOrNull(isNull, QDate::fromString(QString::fromLatin1(text), Qt::ISODate));
+    case 1114: // timestamp, "2026-03-05 09:30:00[.123456]"
+        return valueOrNull(
+            isNull, QDateTime::fromString(QString::fromLatin1(text).replace(u' ', u'T'), Qt::ISODateWithMs));
     default:
         return valueOrNull(isNull, QString::fromUtf8(text));
     }
@@ -296,8 +301,8 @@ QVariantList FirstRow(const Database &db, const QString &sql, const QVariantList
 
 QVariant ScalarValue(const Database &db, const QString &sql, const QVariantList &values)
 {
-    QSqlQuery query = run(db, sql, values, true);
-    return query.next() ? query.value(0) : QVariant();
+    // On a server in one round trip instead of three.
+    return FirstRow(db, sql, values).value(0);
 }
 
 QSqlQuery OpenDistinctValues(const Database &db, const QString &column, const QString &table)

@@ -47,20 +47,11 @@ QStringList CustomerLookup::names() const
 {
     // Thousands of lines per customer: instead of reading every line of the
     // g index (a "group by" over a million lines), hop from one name to the
-    // next larger one, one index seek per customer.
-    const QString sql = QStringLiteral("with recursive names(g) as (select min(g) from data1 union all "
-                                       "select (select min(g) from data1 where g > names.g) from names "
-                                       "where names.g is not null) "
-                                       "select g from names where g is not null order by g%1")
-                            .arg(m_db.dialect().binaryCollation());
+    // next larger one, one index seek per customer. Lines without a customer
+    // hold either nothing or empty text; the list offers one empty entry for
+    // both, first.
     QStringList names;
-    // Lines without a customer hold either nothing or empty text; the list
-    // offers one empty entry for both, first.
-    if (ScalarValue(m_db, QStringLiteral("select 1 from data1 where g is null limit 1")).isValid())
-        names << QString();
-    QSqlQuery query = OpenStatement(m_db, sql);
-    while (query.next()) {
-        const QString name = query.value(0).toString();
+    for (const QString &name : DistinctValuesByIndex(m_db, QStringLiteral("g"), QStringLiteral("data1"))) {
         if (!name.isEmpty() || names.isEmpty() || !names.constLast().isEmpty())
             names << name;
     }

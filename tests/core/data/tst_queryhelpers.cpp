@@ -4,6 +4,8 @@
 #include <QtTest>
 
 // The statement helpers on the engine of this run.
+using namespace Qt::StringLiterals;
+
 class TestQueryHelpers : public QObject
 {
     Q_OBJECT
@@ -17,6 +19,8 @@ private slots:
     void refusedStatementRaisesWithoutChangingData();
     void executeCountsChangedRows();
     void scalarOfNoRowIsInvalid();
+    void scalarGivesWhatTheDriverGives_data();
+    void scalarGivesWhatTheDriverGives();
 };
 
 void TestQueryHelpers::distinctValues_data()
@@ -105,6 +109,48 @@ void TestQueryHelpers::scalarOfNoRowIsInvalid()
     TestDatabase t;
     QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
     QVERIFY(!ScalarValue(t.db(), QStringLiteral("select a from data")).isValid());
+}
+
+// A single value comes from the server in one round trip, outside Qt's
+// driver: its type, value and null must be the driver's own.
+void TestQueryHelpers::scalarGivesWhatTheDriverGives_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("count") << u"select count(*) from data"_s;
+    QTest::newRow("negative count") << u"select 0 - count(*) from data"_s;
+    QTest::newRow("integer key") << u"select max(id) from data"_s;
+    QTest::newRow("text") << u"select a from data"_s;
+    QTest::newRow("empty text") << u"select b from data"_s;
+    QTest::newRow("null text") << u"select c from data"_s;
+    QTest::newRow("double") << u"select \"1\" from data"_s;
+    QTest::newRow("null double") << u"select \"2\" from data"_s;
+    QTest::newRow("sum") << u"select sum(\"1\") from data"_s;
+    QTest::newRow("date") << u"select day1 from data"_s;
+    QTest::newRow("timestamp") << u"select btime from rz"_s;
+    QTest::newRow("null timestamp") << u"select jtime from rz"_s;
+}
+
+void TestQueryHelpers::scalarGivesWhatTheDriverGives()
+{
+    QFETCH(QString, sql);
+    TestDatabase t;
+    QVERIFY2(t.isOpen(), qPrintable(t.errorText()));
+    const Dialect &dialect = t.db().dialect();
+    ExecuteStatement(t.db(), u"insert into data (a, b, \"1\", day1) values (?, ?, ?, ?)"_s,
+                     {u"拉杆箱'\"?"_s, QString(u""_s), 0.1 + 0.2, dialect.dateValue(QDate(2026, 3, 5))});
+    ExecuteStatement(
+        t.db(), u"insert into rz (username, btime) values (?, ?)"_s,
+        {u"admin"_s, dialect.timestampValue(QDateTime(QDate(2026, 3, 5), QTime(9, 30, 15, 250)))});
+    QSqlQuery driver(t.db().connection());
+    QVERIFY(driver.exec(sql) && driver.next());
+    const QVariant expected = driver.value(0);
+    driver.finish();
+    const QVariant got = ScalarValue(t.db(), sql);
+    QVERIFY2(got.metaType() == expected.metaType(),
+             qPrintable(QLatin1String(got.metaType().name()) + u" / "_s +
+                        QLatin1String(expected.metaType().name())));
+    QCOMPARE(got.isNull(), expected.isNull());
+    QCOMPARE(got, expected);
 }
 
 QTEST_GUILESS_MAIN(TestQueryHelpers)
