@@ -73,6 +73,10 @@ bool isRead(const QString &sql)
 
 bool attempt(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
+    // Without values nothing is bound: sent as it stands, which a server
+    // answers in one round trip instead of three (prepare, execute, release).
+    if (values.isEmpty())
+        return query.exec(sql);
     if (!query.prepare(sql))
         return false;
     for (const QVariant &value : values)

@@ -394,9 +394,16 @@ QVariantList SqlListModel::rowFrom(const QSqlQuery &query) const
     const int columns = static_cast<int>(m_query.fields.size());
     QVariantList row;
     row.reserve(columns);
-    for (int c = 0; c < columns; ++c) {
-        const QVariant v = query.value(c);
-        row << (m_isDate.at(c) && !v.isNull() ? QVariant(Dialect::toDate(v)) : v);
+    for (int c = 0; c < columns; ++c)
+        row << query.value(c);
+    return withDates(row);
+}
+
+QVariantList SqlListModel::withDates(QVariantList row) const
+{
+    for (int c = 0; c < row.size() && c < m_isDate.size(); ++c) {
+        if (m_isDate.at(c) && !row.at(c).isNull())
+            row[c] = Dialect::toDate(row.at(c));
     }
     return row;
 }
@@ -413,10 +420,11 @@ SqlListModel::RowSnapshot SqlListModel::snapshotRow(const QVariant &key)
     values << key;
     try {
         ++m_statements;
-        QSqlQuery query = OpenStatement(m_database, sql, values);
-        if (query.next()) {
+        // One row by its key: on a server in one round trip.
+        const QVariantList row = FirstRow(m_database, sql, values).mid(0, m_query.fields.size());
+        if (!row.isEmpty()) {
             snapshot.inResult = true;
-            snapshot.values = rowFrom(query);
+            snapshot.values = withDates(row);
         }
     } catch (const DatabaseError &) {
         // An unreadable row is followed by running the whole statement.

@@ -180,6 +180,7 @@ private:
     bool keepsSortedKeys() const;
     const QVariantList *loadedRow(int row) const;
     QVariantList rowFrom(const QSqlQuery &query) const;
+    QVariantList withDates(QVariantList row) const;
     void resetRows();
     QString baseStatement(bool forPages = false) const;
     QString orderClause(bool reversed = false) const;
