@@ -417,6 +417,12 @@ void SalePanel::refillCustomers()
     const QSignalBlocker quiet(m_customerBox);
     m_customerBox->clear();
     m_customerBox->addItems(names);
+    emptyCustomerBox();
+}
+
+void SalePanel::emptyCustomerBox()
+{
+    const QSignalBlocker quiet(m_customerBox);
     m_customerBox->setCurrentIndex(-1);
     m_customerBox->setEditText(QString());
 }
@@ -707,7 +713,12 @@ void SalePanel::confirm()
     m_open = false;
     m_context.showSuccessNotice(kSavedNotice);
     emit saleSaved(m_orderBox->text());
-    refillCustomers();
+    // The sale adds to the customer list only a customer it lacks; the list
+    // is read again as the panel next opens.
+    if (m_customerBox->findText(customer) < 0)
+        refillCustomers();
+    else
+        emptyCustomerBox();
     clearInputs();
     emit salesDataChanged();
     finishConfirmation(customer);

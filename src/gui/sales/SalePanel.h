@@ -84,6 +84,7 @@ private:
     void lookupOrder();
     void lookupCustomer();
     void refillCustomers();
+    void emptyCustomerBox();
     void refreshTicket();
     // Confirm's last step, also after the refusals of zero and short stock.
     void finishConfirmation(const QString &customer);

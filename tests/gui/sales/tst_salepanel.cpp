@@ -265,6 +265,21 @@ void TestSalePanel::sellTwelveFiftyTimesThree()
     }
     QVERIFY(listed);
 
+    // A customer the list holds already: the list is not read again.
+    openByDoubleClick(id);
+    box("Edit5")->setText(u"12.5"_s);
+    customerBox()->setEditText(u"王老板"_s);
+    int walks = 0;
+    {
+        StatementRecorder recorder(
+            [&](const QString &sql, const QVariantList &) { walks += sql.startsWith(u"with recursive"_s); });
+        confirm();
+    }
+    QVERIFY2(Prompter::shown().isEmpty(), qPrintable(Prompter::shownTexts().join(u'|')));
+    QCOMPARE(walks, 0);
+    QCOMPARE(customerBox()->currentText(), u"王老板"_s);
+    QCOMPARE(customerBox()->count(), 1);
+
     // The next item goes onto the same order for the same customer.
     openByDoubleClick(id);
     QCOMPARE(box("Edit34")->text(), u"20240305001"_s);
