@@ -75,12 +75,37 @@ TestDatabase::~TestDatabase()
 {
     m_db.reset();
     if (!m_pgDatabase.isEmpty()) {
-        DatabaseLocation server = m_location;
-        server.database = DatabaseLocation::fromArgument(qEnvironmentVariable("LWJXC_TEST_PG_URL")).database;
         QString ignored;
-        adminExec(server, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgDatabase),
-                  &ignored);
+        adminExec(adminLocation(),
+                  QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgDatabase), &ignored);
     }
+}
+
+DatabaseLocation TestDatabase::adminLocation() const
+{
+    DatabaseLocation server = m_location;
+    server.database = DatabaseLocation::fromArgument(qEnvironmentVariable("LWJXC_TEST_PG_URL")).database;
+    return server;
+}
+
+bool TestDatabase::setServerReachable(bool reachable)
+{
+    if (m_pgDatabase.isEmpty())
+        return false;
+    QString error;
+    if (!adminExec(adminLocation(),
+                   QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS %2")
+                       .arg(m_pgDatabase, reachable ? QStringLiteral("true") : QStringLiteral("false")),
+                   &error)) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    return reachable ||
+           adminExec(adminLocation(),
+                     QStringLiteral("SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity "
+                                    "WHERE datname = '%1'")
+                         .arg(m_pgDatabase),
+                     &error);
 }
 
 QString TestDatabase::errorText() const

@@ -29,8 +29,12 @@ public:
     const DatabaseLocation &location() const { return m_location; }
     // A second, independent connection to the same database (another counter).
     std::unique_ptr<Database> openSecondConnection(const QString &connectionName) const;
+    // PostgreSQL only: ends every connection to this database and refuses new
+    // ones, as a server that is down would, until called with true again.
+    bool setServerReachable(bool reachable);
 
 private:
+    DatabaseLocation adminLocation() const;
     QTemporaryDir m_dir;
     DatabaseLocation m_location;
     QString m_pgDatabase;

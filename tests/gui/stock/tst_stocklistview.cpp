@@ -85,6 +85,7 @@ private slots:
     void allRecordsVersusQuery_data();
     void allRecordsVersusQuery();
     void allRecordsStandsOnTheNewestOfALongList();
+    void serverGoneIsReportedAndOutlived();
     void footerSumsCoverFilteredRows();
     void titleClickSequences_data();
     void titleClickSequences();
@@ -450,6 +451,30 @@ void TestStockListView::allRecordsStandsOnTheNewestOfALongList()
     QVERIFY(
         grid->view()->visualRect(grid->view()->currentIndex()).intersects(grid->view()->viewport()->rect()));
     QCOMPARE(list->value(0, u"a"_s).toString(), u"箱699"_s);
+}
+
+// With the server gone, typing and "全部记录" say so and the window stays;
+// once it is back, the same actions list the rows again.
+void TestStockListView::serverGoneIsReportedAndOutlived()
+{
+    if (!TestDatabase::onPostgreSQL())
+        QSKIP("a SQLite file has no server to lose");
+    addShop();
+    auto form = openForm();
+    QVERIFY(form);
+    const int rows = view(*form)->listModel()->totalCount();
+    QVERIFY(rows > 0);
+    QVERIFY(m_database->setServerReachable(false));
+    QTest::keyClicks(child<QLineEdit>(*form, u"nameInitialsBox"_s), u"x"_s);
+    form->findChild<QAction *>(u"allRecordsAction"_s)->trigger();
+    QVERIFY(m_database->setServerReachable(true));
+    QVERIFY(form->isVisible());
+    QVERIFY(!Prompter::shown().isEmpty());
+    for (const QString &text : Prompter::shownTexts())
+        QVERIFY2(text.contains(u"无法连接"_s), qPrintable(text));
+
+    form->findChild<QAction *>(u"allRecordsAction"_s)->trigger();
+    QCOMPARE(view(*form)->listModel()->totalCount(), rows);
 }
 
 void TestStockListView::footerSumsCoverFilteredRows()
